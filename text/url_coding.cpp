@@ -1,0 +1,189 @@
+#include "text/url_coding.h"
+
+#include <unicode/ucnv.h>
+
+#include <cstring>
+#include <vector>
+
+namespace tfx {
+
+namespace {
+
+// One pair of converters per thread: ICU converters carry conversion state and must not be
+// shared, and opening them per call would cost more than converting a short text.
+class Converters {
+ public:
+  Converters() {
+    UErrorCode err = U_ZERO_ERROR;
+    gbk_ = ucnv_open("windows-936", &err);
+    if (U_FAILURE(err)) gbk_ = nullptr;
+    // ICU's own substitute for windows-936 is 0x1A; Windows writes a question mark.
+    if (gbk_ != nullptr) {
+      err = U_ZERO_ERROR;
+      ucnv_setSubstChars(gbk_, "?", 1, &err);
+    }
+    err = U_ZERO_ERROR;
+    utf8_ = ucnv_open("UTF-8", &err);
+    if (U_FAILURE(err)) utf8_ = nullptr;
+  }
+  ~Converters() {
+    if (gbk_ != nullptr) ucnv_close(gbk_);
+    if (utf8_ != nullptr) ucnv_close(utf8_);
+  }
+  Converters(const Converters&) = delete;
+  Converters& operator=(const Converters&) = delete;
+
+  UConverter* gbk() const { return gbk_; }
+  UConverter* utf8() const { return utf8_; }
+  UConverter* of(int code_page) const { return code_page == kCodePageUtf8 ? utf8_ : gbk_; }
+
+ private:
+  UConverter* gbk_ = nullptr;
+  UConverter* utf8_ = nullptr;
+};
+
+Converters& converters() {
+  thread_local Converters c;
+  return c;
+}
+
+// A Text ends at its first zero byte, as the C strings it stands for did.
+std::string_view until_zero(std::string_view t) {
+  const void* z = std::memchr(t.data(), 0, t.size());
+  return z == nullptr ? t : t.substr(0, static_cast<const char*>(z) - t.data());
+}
+
+// Converts in one pass through ICU's pivot buffer. Nothing stops the conversion: unmappable
+// and malformed input come out as substitutes (see the header).
+Text convert(UConverter* from, UConverter* to, std::string_view in, std::size_t estimate) {
+  in = until_zero(in);
+  if (in.empty() || from == nullptr || to == nullptr) return {};
+  ucnv_reset(from);
+  ucnv_reset(to);
+  Text out;
+  out.resize(std::max<std::size_t>(estimate, 16));
+  UChar pivot[2048];
+  UChar* pivot_source = pivot;
+  UChar* pivot_target = pivot;
+  const char* src = in.data();
+  const char* src_end = in.data() + in.size();
+  std::size_t used = 0;
+  bool reset = true;
+  for (;;) {
+    UErrorCode err = U_ZERO_ERROR;
+    char* tgt = out.data() + used;
+    ucnv_convertEx(to, from, &tgt, out.data() + out.size(), &src, src_end, pivot, &pivot_source,
+                   &pivot_target, pivot + 2048, reset, true, &err);
+    reset = false;
+    used = static_cast<std::size_t>(tgt - out.data());
+    if (err == U_BUFFER_OVERFLOW_ERROR) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    break;  // any other failure keeps what was converted: errors are values here
+  }
+  out.resize(used);
+  return out;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Value of a percent digit as the decoder reads it: 0..15, -2 for any other byte.
+constexpr int digit_value(unsigned char b) {
+  if (b >= '0' && b <= '9') return b - '0';
+  if (b >= 'A' && b <= 'F') return b - 'A' + 10;
+  if (b >= 'a' && b <= 'f') return b - 'a' + 10;
+  return -2;
+}
+
+}  // namespace
+
+Text url_encode(const Text& t, bool keep_plain, bool as_utf8) {
+  if (t.empty()) return {};
+  const Text utf8 = as_utf8 ? gbk_to_utf8(t) : Text();
+  const Text& src = as_utf8 ? utf8 : t;
+  Text out;
+  out.reserve(src.size() * 3);
+  for (const char ch : src) {
+    const auto b = static_cast<unsigned char>(ch);
+    const bool plain = b == '-' || b == '.' || (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
+                       (b >= 'a' && b <= 'z');
+    if (keep_plain && plain) {
+      out.push_back(ch);
+    } else {
+      out.push_back('%');
+      out.push_back(kHexDigits[b >> 4]);
+      out.push_back(kHexDigits[b & 0xF]);
+    }
+  }
+  return out;
+}
+
+Text url_decode(const Text& t, bool from_utf8) {
+  const std::size_t n = t.size();
+  const char* p = t.data();
+  Text out;
+  out.reserve(n);
+  std::size_t i = 0;
+  while (i < n) {
+    // Copy the run up to the next '%' in one piece: pages are mostly plain bytes.
+    const void* pct = std::memchr(p + i, '%', n - i);
+    const std::size_t k =
+        pct == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(pct) - p);
+    out.append(p + i, k - i);
+    if (k >= n) break;
+    // Missing digits past the end count 0; malformed ones are decoded, not kept.
+    const int d1 = k + 1 < n ? digit_value(static_cast<unsigned char>(p[k + 1])) : 0;
+    const int d2 = k + 2 < n ? digit_value(static_cast<unsigned char>(p[k + 2])) : 0;
+    const auto code = static_cast<char>(static_cast<unsigned>(d1 * 16 + d2) & 0xFFu);
+    if (code != 0) out.push_back(code);
+    i = k + 3;
+  }
+  if (!from_utf8) return out;
+  return utf8_to_gbk(out);
+}
+
+Text gbk_to_utf8(const Text& t) {
+  Converters& c = converters();
+  return convert(c.gbk(), c.utf8(), t, t.size() * 3 / 2 + 16);
+}
+
+Text utf8_to_gbk(const Text& t) {
+  Converters& c = converters();
+  return convert(c.utf8(), c.gbk(), t, t.size() + 16);
+}
+
+std::u16string to_utf16(const Text& t, int code_page) {
+  const std::string_view in = until_zero(t);
+  UConverter* cnv = converters().of(code_page);
+  if (in.empty() || cnv == nullptr) return {};
+  // Every byte gives at most one unit (a four-byte UTF-8 sequence gives two).
+  std::u16string out(in.size() + 1, u'\0');
+  UErrorCode err = U_ZERO_ERROR;
+  const int32_t len = ucnv_toUChars(cnv, out.data(), static_cast<int32_t>(out.size()), in.data(),
+                                    static_cast<int32_t>(in.size()), &err);
+  if (U_FAILURE(err)) return {};
+  out.resize(static_cast<std::size_t>(len));
+  return out;
+}
+
+Text from_utf16(std::u16string_view units, int code_page) {
+  const std::size_t zero = units.find(u'\0');
+  if (zero != std::u16string_view::npos) units = units.substr(0, zero);
+  UConverter* cnv = converters().of(code_page);
+  if (units.empty() || cnv == nullptr) return {};
+  // At most three bytes per unit in either code page.
+  Text out(units.size() * 3 + 1, '\0');
+  UErrorCode err = U_ZERO_ERROR;
+  const int32_t len = ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()),
+                                      units.data(), static_cast<int32_t>(units.size()), &err);
+  if (U_FAILURE(err)) return {};
+  out.resize(static_cast<std::size_t>(len));
+  return out;
+}
+
+Text cp936(std::string_view utf8) {
+  return utf8_to_gbk(Text(utf8));
+}
+
+}  // namespace tfx
