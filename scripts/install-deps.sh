@@ -9,7 +9,7 @@ packages=(
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-webengine-dev libgl-dev
-  fonts-noto-cjk xvfb xauth
+  fonts-noto-cjk xvfb xauth x11-utils
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev file
 )
