@@ -14,6 +14,7 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill -- "$p" 2>/dev/null || true; done
+  chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -40,7 +41,7 @@ echo "package: $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Computed from the program's libraries, plus the font no library names.
-for dep in libqt6widgets6 libqt6webenginewidgets6 libqt6webenginecore6 libcurl4 fonts-noto-cjk; do
+for dep in libqt6widgets6 libqt6webenginewidgets6 libcurl4 fonts-noto-cjk; do
   grep -Eq "(^|[ ,|])$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep"
 done
 
@@ -63,6 +64,8 @@ check_file() {  # path-in-root  kind
     fail "missing /$1"
     return
   fi
+  # A link would point into the machine that built the package.
+  [[ ! -L $f ]] || fail "/$1 is a link to $(readlink "$f")"
   local what
   what=$(file -b "$f")
   case $2 in
@@ -150,12 +153,18 @@ wait "$program" 2>/dev/null || true
 
 # ---- Downloads of an installed program ------------------------------------------------------
 # Root may write anywhere, /usr/bin included, so the download runs as an ordinary user, as the
-# one who starts the program from the menu.
-user=65534
-as_user() {  # home  program
-  env -i PATH=/usr/bin:/bin HOME="$1" LC_ALL=C.UTF-8 \
-    setpriv --reuid=$user --regid=$user --clear-groups "$2"
-}
+# one who starts the program from the menu. Run by someone else, the unpacked /usr/bin is theirs,
+# so its write bit is taken away below as the package manager's ownership would.
+if [[ $(id -u) -eq 0 ]]; then
+  user=65534
+  as_user() {  # home  program
+    env -i PATH=/usr/bin:/bin HOME="$1" LC_ALL=C.UTF-8 \
+      setpriv --reuid=$user --regid=$user --clear-groups "$2"
+  }
+else
+  user=$(id -u)
+  as_user() { env -i PATH=/usr/bin:/bin HOME="$1" LC_ALL=C.UTF-8 "$2"; }
+fi
 song='【probe】-听风匣.mp3'
 body='ID3 probe song body'
 
@@ -170,8 +179,10 @@ while IFS='|' read -r name place music expected; do
   bindir=${place//@ROOT@/$root}
   bindir=${bindir//@HOME@/$home}
   mkdir -p "$bindir"
+  chmod u+w "$bindir"
   install -m 755 "$probe" "$bindir/tingfengxia-download-probe"
-  chown -R $user:$user "$home"
+  [[ $bindir != "$root"/* ]] || chmod a-w "$bindir"
+  chown -R "$user" "$home"
   expected=${expected//@ROOT@/$root}
   expected=${expected//@HOME@/$home}
 
