@@ -74,7 +74,9 @@ class CharScanner {
   // First match at a character start at or after `from` (which must not precede a position
   // asked before). The needle must fit wholly inside the text. kNone when there is none.
   std::size_t next(std::size_t from) {
-    if (nl_ == 0) return from < n_ ? from : kNone;
+    // An empty needle is found at the text's first byte, wherever the region starts: the
+    // percent decoding and the marker arithmetic of the pages are built on that.
+    if (nl_ == 0) return from < n_ ? 0 : kNone;
     if (n_ < nl_ || from > n_ - nl_) return kNone;
     const std::size_t last = n_ - nl_;  // last candidate where the needle still fits
     std::size_t m = from;

@@ -40,12 +40,17 @@ Text text_between(const Text& page, const Text& left, const Text& right, std::op
   const std::size_t c = p + l.size();
   const std::size_t q = find_from(page, c, r, ignore_case);
   if (q == kNone) return {};
+  // An empty right marker is "found" at byte 1, before c: that piece is empty.
+  if (q <= c) return {};
   return page.substr(c, q - c);
 }
 
 int text_between_all(const Text& page, const Text& left, const Text& right, TextArray& out,
                      const BetweenAllOptions& options) {
   out.clear();
+  // An empty left marker is found at byte 1 again and again, so the loop below would never
+  // move on; there is no piece to find.
+  if (left.empty()) return 0;
   const bool fold = !options.match_case;
   const std::string_view view(page);
   std::size_t pos = skip_of(options.start);
@@ -55,6 +60,7 @@ int text_between_all(const Text& page, const Text& left, const Text& right, Text
     const std::size_t c = p + left.size();
     const std::size_t q = find_from(view, c, right, fold);
     if (q == kNone) break;
+    if (q <= c) break;  // an empty piece (or an empty right marker found at byte 1)
     const std::string_view content = detail::trim_view(view.substr(c, q - c));
     if (content.empty()) break;
     if (options.length_cap == 0 || static_cast<long long>(content.size()) <= options.length_cap) {

@@ -17,10 +17,13 @@ class Converters {
     UErrorCode err = U_ZERO_ERROR;
     gbk_ = ucnv_open("windows-936", &err);
     if (U_FAILURE(err)) gbk_ = nullptr;
-    // ICU's own substitute for windows-936 is 0x1A; Windows writes a question mark.
     if (gbk_ != nullptr) {
+      // Windows writes a question mark for a character the code page cannot hold; set it
+      // rather than rely on ICU's default substitute. Windows also applies its best-fit table
+      // (À as à, a soft hyphen as '-'); ICU keeps those as fallback mappings.
       err = U_ZERO_ERROR;
       ucnv_setSubstChars(gbk_, "?", 1, &err);
+      ucnv_setFallback(gbk_, true);
     }
     err = U_ZERO_ERROR;
     utf8_ = ucnv_open("UTF-8", &err);
