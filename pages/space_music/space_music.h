@@ -15,10 +15,10 @@ class SpaceMusicPage {
   SpaceMusicPage(WindowOps& window, SpaceMusicConfig config);
 
   // Event handlers, bound by the window.
-  void on_extract_clicked();     // 按钮_提取: runs the extraction on the window's thread
-  void on_list_left_click();     // 超级列表框2: copies the song's name
-  void on_list_right_click();    // 超级列表框2: shows and copies the song's address
-  void on_copy_clicked();        // 按钮_复制1
+  void on_extract_clicked();   // 按钮_提取: runs the extraction on the window's thread
+  void on_list_left_click();   // 超级列表框2: copies the song's name
+  void on_list_right_click();  // 超级列表框2: shows and copies the song's address
+  void on_copy_clicked();      // 按钮_复制1
 
   void extract_space_music();
 

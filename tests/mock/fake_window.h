@@ -158,13 +158,17 @@ class FakeWindow : public WindowOps {
     std::lock_guard lock(mutex_);
     return calls_;
   }
+  // Joins every worker, also those that workers started meanwhile.
   void join_workers() {
-    std::vector<std::thread> threads;
-    {
-      std::lock_guard lock(mutex_);
-      threads.swap(threads_);
+    for (;;) {
+      std::vector<std::thread> threads;
+      {
+        std::lock_guard lock(mutex_);
+        threads.swap(threads_);
+      }
+      if (threads.empty()) return;
+      for (auto& t : threads) t.join();
     }
-    for (auto& t : threads) t.join();
   }
 
  private:
