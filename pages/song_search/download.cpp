@@ -154,6 +154,16 @@ bool writable_folder(const fs::path& folder) {
   return !folder.empty() && access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+// Folders a program is installed into are the system's, read-only by the rules of the file
+// system hierarchy even for root, who could write them.
+bool system_folder(const fs::path& folder) {
+  for (const char* top : {"/usr", "/bin", "/sbin"}) {
+    const fs::path relative = folder.lexically_relative(top);
+    if (!relative.empty() && *relative.begin() != "..") return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 fs::path user_music_folder() {
@@ -164,7 +174,7 @@ fs::path user_music_folder() {
 
 fs::path download_folder(const fs::path& root) {
   if (!root.empty()) return root / kFolderName;
-  if (const fs::path program = program_folder(); !program.empty()) {
+  if (const fs::path program = program_folder(); !program.empty() && !system_folder(program)) {
     const fs::path beside = program / kFolderName;
     std::error_code error;
     const bool exists = fs::is_directory(beside, error);
