@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <mutex>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include "web/url_parts.h"
 
 namespace tfx::detail {
@@ -132,6 +137,20 @@ std::string without_line_breaks(std::string value) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   return value;
+}
+
+void prefer_large_pages(void* buffer, std::size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  if (size < 2 * kHugePage) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (start + size) & ~(kHugePage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)buffer;
+  (void)size;
+#endif
 }
 
 void apply_common_options(CURL* handle, const TimeLimits& limits, SilenceWatch& watch) {

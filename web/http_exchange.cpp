@@ -1,5 +1,6 @@
 #include "web/http_exchange.h"
 
+#include <algorithm>
 #include <new>
 
 #include "text/extract.h"
@@ -27,7 +28,9 @@ bool contains_ignoring_case(const Text& t, const Text& needle) {
   return text_find(t, needle, std::nullopt, true) != -1;
 }
 
-// What one response leaves behind: its head and its body.
+// What one response leaves behind: its head and its body. The body is held as Bytes for
+// http_exchange and as Text for fetch_text, which thus never copies a page once more.
+template <class Body>
 struct Reception {
   Reception(CURL* handle, std::chrono::milliseconds stall) : easy(handle), watch(stall) {}
 
@@ -39,14 +42,15 @@ struct Reception {
   }
 
   CURL* easy;
-  Bytes body;
+  Body body;
   Text head;
   bool too_large = false;
   SilenceWatch watch;
 };
 
+template <class Body>
 std::size_t on_body(char* data, std::size_t, std::size_t n, void* user) {
-  auto* in = static_cast<Reception*>(user);
+  auto* in = static_cast<Reception<Body>*>(user);
   in->watch.touch();
   if (n > kMaxBodyBytes - in->body.size()) {
     in->too_large = true;
@@ -61,9 +65,14 @@ std::size_t on_body(char* data, std::size_t, std::size_t n, void* user) {
         in->too_large = true;
         return 0;
       }
-      if (announced > 0) in->body.reserve(static_cast<std::size_t>(announced));
+      if (announced > 0) {
+        in->body.reserve(static_cast<std::size_t>(announced));
+        detail::prefer_large_pages(in->body.data(), in->body.capacity());
+      }
     }
-    in->body.insert(in->body.end(), data, data + n);
+    // Same element size: this is one block copy, not a converting loop.
+    const auto* first = reinterpret_cast<const typename Body::value_type*>(data);
+    in->body.insert(in->body.end(), first, first + n);
   } catch (...) {
     in->too_large = true;
     return 0;
@@ -71,8 +80,9 @@ std::size_t on_body(char* data, std::size_t, std::size_t n, void* user) {
   return n;
 }
 
+template <class Body>
 std::size_t on_head(char* data, std::size_t, std::size_t n, void* user) {
-  auto* in = static_cast<Reception*>(user);
+  auto* in = static_cast<Reception<Body>*>(user);
   in->watch.touch();
   std::string_view line(data, n);
   // Each response starts over: interim answers, proxy tunnels and redirects before the final
@@ -147,7 +157,8 @@ Text returned_cookies_of(const Text& head) {
   return text_left(cookies, text_len(cookies) - 2);
 }
 
-Bytes exchange(const Text& target_url, const ExchangeOptions& options, const TimeLimits& limits) {
+template <class Body>
+Body exchange(const Text& target_url, const ExchangeOptions& options, const TimeLimits& limits) {
   const int verb_code = options.verb_code.value_or(0);
   const bool post = verb_code == 1;
   const bool secure = detail::is_secure_url(target_url);
@@ -183,13 +194,13 @@ Bytes exchange(const Text& target_url, const ExchangeOptions& options, const Tim
   // A GET with nothing to carry goes out as a plain GET; a POST always states its length.
   bool send_body = verb_code != 0 && (post || !body_bytes.empty());
 
-  Reception in(h, limits.stall);
+  Reception<Body> in(h, limits.stall);
   char error_text[CURL_ERROR_SIZE] = {};
   detail::apply_common_options(h, limits, in.watch);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body<Body>);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &in);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_head);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_head<Body>);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &in);
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(h, CURLOPT_USERAGENT, detail::without_line_breaks(agent).c_str());
@@ -273,7 +284,7 @@ Bytes http_exchange(const Text& target_url, const ExchangeOptions& options) {
 Bytes http_exchange(const Text& target_url, const ExchangeOptions& options,
                     const TimeLimits& limits) {
   try {
-    return exchange(target_url, options, limits);
+    return exchange<Bytes>(target_url, options, limits);
   } catch (...) {
     // Only memory exhaustion gets here; it ends the exchange like any other failure.
     return {};
@@ -294,7 +305,14 @@ Text exchange_agent(const Text& extra_headers) {
 }
 
 Text fetch_text(const Text& target_url) {
-  return text_of_bytes(http_exchange(target_url));
+  try {
+    // The body as text up to its first zero byte, as text_of_bytes would give it.
+    Text page = exchange<Text>(target_url, ExchangeOptions{}, TimeLimits{});
+    page.resize(std::min(page.size(), page.find('\0')));
+    return page;
+  } catch (...) {
+    return {};
+  }
 }
 
 }  // namespace tfx
