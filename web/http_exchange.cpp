@@ -195,9 +195,7 @@ Body exchange(const Text& target_url, const ExchangeOptions& options, const Time
   bool send_body = verb_code != 0 && (post || !body_bytes.empty());
 
   Reception<Body> in(h, limits.stall);
-  char error_text[CURL_ERROR_SIZE] = {};
   detail::apply_common_options(h, limits, in.watch);
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body<Body>);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &in);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_head<Body>);
@@ -259,6 +257,7 @@ Body exchange(const Text& target_url, const ExchangeOptions& options, const Time
       if (!is_web_address(next)) break;
       long status = 0;
       curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+      if (status == 304) break;  // "not modified" names no other place to go
       // As browsers do: 301, 302 and 303 are answered with a plain GET, 307 and 308 repeat
       // the request as it was.
       if (status == 301 || status == 302 || status == 303) send_body = false;

@@ -153,6 +153,7 @@ TEST(FetchText, ReturnsTheBodyAsText) {
   for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>('a' + i % 26);
   EXPECT_EQ(fetch_text(Site::url("/bytes/2500")), expected);
   EXPECT_EQ(fetch_text(Site::url("/zero")), std::string(99, 'z'));
+  EXPECT_EQ(http_exchange(Site::url("/zero")).size(), 200u);  // only the text stops there
   // The status is never looked at: an error page is a page.
   EXPECT_EQ(fetch_text(Site::url("/missing")), "no such page");
 }
