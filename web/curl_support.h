@@ -118,6 +118,10 @@ bool is_secure_url(const std::string& url);
 // scheme). Empty: connect directly.
 std::string proxy_for_scheme(const std::string& proxy_list, bool secure);
 
+// The cookies the Set-Cookie lines of a response head set, as "name=value; name=value". The
+// head's header names are already in the one case "Set-Cookie".
+Text returned_cookies_of(const Text& head);
+
 // Replaces every CR and LF so a value can never end a header line early.
 std::string without_line_breaks(std::string value);
 

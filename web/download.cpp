@@ -99,7 +99,7 @@ DownloadOutcome download(const Text& url, const ByteSink& sink, const TimeLimits
 }  // namespace
 
 DownloadOutcome download_stream(const Text& url, const ByteSink& sink) {
-  return download_stream(url, sink, TimeLimits{});
+  return download_stream(url, sink, default_time_limits());
 }
 
 DownloadOutcome download_stream(const Text& url, const ByteSink& sink, const TimeLimits& limits) {

@@ -1,6 +1,7 @@
 #include "web/http_exchange.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "text/extract.h"
@@ -138,7 +139,9 @@ bool is_web_address(const std::string& address) {
   return lower.starts_with("http://") || lower == "https://";
 }
 
-Text returned_cookies_of(const Text& head) {
+}  // namespace
+
+Text detail::returned_cookies_of(const Text& head) {
   static const Text kSetCookie = "Set-Cookie";
   static const Text kSetCookieColon = "Set-Cookie:";
   Text cookies;
@@ -156,6 +159,8 @@ Text returned_cookies_of(const Text& head) {
   }
   return text_left(cookies, text_len(cookies) - 2);
 }
+
+namespace {
 
 template <class Body>
 Body exchange(const Text& target_url, const ExchangeOptions& options, const TimeLimits& limits) {
@@ -267,7 +272,7 @@ Body exchange(const Text& target_url, const ExchangeOptions& options, const Time
   if (in.too_large) in.body.clear();
 
   Text head = text_replace(in.head, "Set-Cookie", "Set-Cookie", std::nullopt, std::nullopt, false);
-  Text returned = returned_cookies_of(head);
+  Text returned = detail::returned_cookies_of(head);
   if (options.response_head != nullptr) *options.response_head = head;
   if (options.cookies != nullptr) merge_cookies(*options.cookies, returned);
   if (options.returned_cookies != nullptr) *options.returned_cookies = returned;
@@ -276,8 +281,23 @@ Body exchange(const Text& target_url, const ExchangeOptions& options, const Time
 
 }  // namespace
 
+namespace {
+std::atomic<std::chrono::milliseconds::rep> default_connect_ms{TimeLimits{}.connect.count()};
+std::atomic<std::chrono::milliseconds::rep> default_stall_ms{TimeLimits{}.stall.count()};
+}  // namespace
+
+TimeLimits default_time_limits() {
+  return {std::chrono::milliseconds(default_connect_ms.load()),
+          std::chrono::milliseconds(default_stall_ms.load())};
+}
+
+void set_default_time_limits(const TimeLimits& limits) {
+  default_connect_ms = limits.connect.count();
+  default_stall_ms = limits.stall.count();
+}
+
 Bytes http_exchange(const Text& target_url, const ExchangeOptions& options) {
-  return http_exchange(target_url, options, TimeLimits{});
+  return http_exchange(target_url, options, default_time_limits());
 }
 
 Bytes http_exchange(const Text& target_url, const ExchangeOptions& options,
@@ -306,7 +326,7 @@ Text exchange_agent(const Text& extra_headers) {
 Text fetch_text(const Text& target_url) {
   try {
     // The body as text up to its first zero byte, as text_of_bytes would give it.
-    Text page = exchange<Text>(target_url, ExchangeOptions{}, TimeLimits{});
+    Text page = exchange<Text>(target_url, ExchangeOptions{}, default_time_limits());
     page.resize(std::min(page.size(), page.find('\0')));
     return page;
   } catch (...) {

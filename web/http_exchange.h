@@ -42,6 +42,11 @@ struct TimeLimits {
   std::chrono::milliseconds stall{kStallTimeoutSeconds * 1000};
 };
 
+// The limits of every transfer that is not given its own: those above unless changed. Only
+// tests change them, so that a page or download from a stalled server costs them seconds.
+TimeLimits default_time_limits();
+void set_default_time_limits(const TimeLimits& limits);
+
 Bytes http_exchange(const Text& target_url, const ExchangeOptions& options = {});
 Bytes http_exchange(const Text& target_url, const ExchangeOptions& options,
                     const TimeLimits& limits);
