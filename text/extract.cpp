@@ -11,11 +11,12 @@ using detail::kNone;
 namespace {
 
 // Markers are written with "#引号" where the page has a double quote, so that they can be
-// typed without escaping.
-Text unquote_marker(const Text& marker) {
+// typed without escaping. `storage` holds the substituted marker when there is one.
+std::string_view unquote_marker(const Text& marker, Text& storage) {
   static const Text kQuoteWord = cp936("#引号");
   if (marker.find('#') == Text::npos) return marker;
-  return text_replace(marker, kQuoteWord, "\"", std::nullopt, std::nullopt, true);
+  storage = text_replace(marker, kQuoteWord, "\"", std::nullopt, std::nullopt, true);
+  return storage;
 }
 
 // 0-based byte where a search starting at 1-based `pos` begins.
@@ -23,9 +24,9 @@ std::size_t skip_of(std::optional<int> pos) {
   return pos && *pos > 1 ? static_cast<std::size_t>(*pos - 1) : 0;
 }
 
-std::size_t find_from(std::string_view page, std::size_t skip, std::string_view needle, bool fold) {
+std::size_t find_from(std::string_view page, std::size_t skip, const detail::Needle& needle) {
   if (skip >= page.size()) return kNone;
-  CharScanner scan(page, skip, needle, fold);
+  CharScanner scan(page, skip, needle);
   return scan.next(skip);
 }
 
@@ -33,12 +34,16 @@ std::size_t find_from(std::string_view page, std::size_t skip, std::string_view 
 
 Text text_between(const Text& page, const Text& left, const Text& right, std::optional<int> start,
                   bool ignore_case) {
-  const Text l = unquote_marker(left);
-  const Text r = unquote_marker(right);
-  const std::size_t p = find_from(page, skip_of(start), l, ignore_case);
+  Text left_storage;
+  Text right_storage;
+  const std::string_view l = unquote_marker(left, left_storage);
+  const std::string_view r = unquote_marker(right, right_storage);
+  const detail::Needle left_needle(l, ignore_case);
+  const detail::Needle right_needle(r, ignore_case);
+  const std::size_t p = find_from(page, skip_of(start), left_needle);
   if (p == kNone) return {};
   const std::size_t c = p + l.size();
-  const std::size_t q = find_from(page, c, r, ignore_case);
+  const std::size_t q = find_from(page, c, right_needle);
   if (q == kNone) return {};
   // An empty right marker is "found" at byte 1, before c: that piece is empty.
   if (q <= c) return {};
@@ -52,13 +57,15 @@ int text_between_all(const Text& page, const Text& left, const Text& right, Text
   // move on; there is no piece to find.
   if (left.empty()) return 0;
   const bool fold = !options.match_case;
+  const detail::Needle left_needle(left, fold);
+  const detail::Needle right_needle(right, fold);
   const std::string_view view(page);
   std::size_t pos = skip_of(options.start);
   for (;;) {
-    const std::size_t p = find_from(view, pos, left, fold);
+    const std::size_t p = find_from(view, pos, left_needle);
     if (p == kNone) break;
     const std::size_t c = p + left.size();
-    const std::size_t q = find_from(view, c, right, fold);
+    const std::size_t q = find_from(view, c, right_needle);
     if (q == kNone) break;
     if (q <= c) break;  // an empty piece (or an empty right marker found at byte 1)
     const std::string_view content = detail::trim_view(view.substr(c, q - c));

@@ -30,29 +30,36 @@ namespace detail {
 std::string_view trim_view(std::string_view t) {
   const auto* p = reinterpret_cast<const unsigned char*>(t.data());
   const std::size_t n = t.size();
-  std::size_t i = 0;
+  std::size_t begin = 0;
   for (;;) {
-    if (i < n && p[i] == ' ') {
-      ++i;
-    } else if (i + 1 < n && p[i] == kWide && p[i + 1] == kWide) {
-      i += 2;
+    if (begin < n && p[begin] == ' ') {
+      ++begin;
+    } else if (begin + 1 < n && p[begin] == kWide && p[begin + 1] == kWide) {
+      begin += 2;
     } else {
       break;
     }
   }
-  const std::size_t begin = i;
-  std::size_t end = i;  // just after the last character that is not a space
-  while (i < n) {
-    if (p[i] >= 0x80) {
-      if (i + 1 >= n) return t.substr(begin, i - begin);  // incomplete last character
-      if (!(p[i] == kWide && p[i + 1] == kWide)) end = i + 2;
-      i += 2;
-    } else {
-      if (p[i] != ' ') end = i + 1;
-      ++i;
-    }
+  // The end is found from the back so that a long piece is not walked character by character.
+  // A position right after a byte below 0x80 is always a character start, so the run of high
+  // bytes in front of a point, counted back to such a byte (or to `begin`), tells by its parity
+  // how the characters fall there.
+  auto high_run_start = [&](std::size_t e) {
+    while (e > begin && p[e - 1] >= 0x80) --e;
+    return e;
+  };
+  std::size_t e = n;
+  std::size_t run = high_run_start(e);  // [run, e): whole double-byte characters
+  if (((e - run) & 1) != 0) return t.substr(begin, e - 1 - begin);  // incomplete last character
+  for (;;) {
+    while (e > run && p[e - 2] == kWide && p[e - 1] == kWide) e -= 2;
+    if (e > run || e == begin) break;  // a character that is no space, or nothing left
+    // p[e - 1] is below 0x80: a character of its own, or the second byte of one.
+    run = high_run_start(e - 1);
+    if (((e - 1 - run) & 1) != 0 || p[e - 1] != ' ') break;
+    e -= 1;
   }
-  return t.substr(begin, end - begin);
+  return t.substr(begin, e - begin);
 }
 
 }  // namespace detail
@@ -85,7 +92,8 @@ Text text_mid(const Text& t, int pos, int n) {
 int text_find(const Text& t, const Text& needle, std::optional<int> start, bool ignore_case) {
   const std::size_t skip = skip_of(start);
   if (skip >= t.size()) return -1;
-  CharScanner scan(t, skip, needle, ignore_case);
+  const detail::Needle nd(needle, ignore_case);
+  CharScanner scan(t, skip, nd);
   const std::size_t hit = scan.next(skip);
   return hit == kNone ? -1 : static_cast<int>(hit + 1);
 }
@@ -94,7 +102,8 @@ int text_find_last(const Text& t, const Text& needle, std::optional<int> start, 
   const std::size_t region = start ? std::min(t.size(), skip_of(start)) : t.size();
   if (region == 0) return -1;
   if (needle.empty()) return 1;
-  CharScanner scan(std::string_view(t).substr(0, region), 0, needle, ignore_case);
+  const detail::Needle nd(needle, ignore_case);
+  CharScanner scan(std::string_view(t).substr(0, region), 0, nd);
   std::size_t last = kNone;
   for (std::size_t hit = scan.next(0); hit != kNone; hit = scan.next(hit + 1)) last = hit;
   return last == kNone ? -1 : static_cast<int>(last + 1);
@@ -204,7 +213,8 @@ Text text_replace(const Text& t, const Text& target, const Text& replacement,
   Text out;
   out.reserve(n);
   out.append(t, 0, skip);
-  CharScanner scan(t, skip, target, !match_case);
+  const detail::Needle nd(target, !match_case);
+  CharScanner scan(t, skip, nd);
   std::size_t pos = skip;  // a character start: the scan's position
   while (!(left && *left <= 0)) {
     const std::size_t hit = scan.next(pos);
@@ -235,7 +245,8 @@ TextArray text_split(const Text& t, const Text& separator) {
     return out;
   }
   const std::size_t n = t.size();
-  CharScanner scan(t, 0, separator, false);
+  const detail::Needle nd(separator, false);
+  CharScanner scan(t, 0, nd);
   std::size_t piece = 0;
   for (;;) {
     const std::size_t hit = scan.next(piece);

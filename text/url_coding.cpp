@@ -56,37 +56,58 @@ std::string_view until_zero(std::string_view t) {
   return z == nullptr ? t : t.substr(0, static_cast<const char*>(z) - t.data());
 }
 
-// Converts in one pass through ICU's pivot buffer. Nothing stops the conversion: unmappable
-// and malformed input come out as substitutes (see the header).
-Text convert(UConverter* from, UConverter* to, std::string_view in, std::size_t estimate) {
-  in = until_zero(in);
-  if (in.empty() || from == nullptr || to == nullptr) return {};
-  ucnv_reset(from);
-  ucnv_reset(to);
-  Text out;
-  out.resize(std::max<std::size_t>(estimate, 16));
-  UChar pivot[2048];
-  UChar* pivot_source = pivot;
-  UChar* pivot_target = pivot;
-  const char* src = in.data();
-  const char* src_end = in.data() + in.size();
-  std::size_t used = 0;
-  bool reset = true;
-  for (;;) {
-    UErrorCode err = U_ZERO_ERROR;
-    char* tgt = out.data() + used;
-    ucnv_convertEx(to, from, &tgt, out.data() + out.size(), &src, src_end, pivot, &pivot_source,
-                   &pivot_target, pivot + 2048, reset, true, &err);
-    reset = false;
-    used = static_cast<std::size_t>(tgt - out.data());
-    if (err == U_BUFFER_OVERFLOW_ERROR) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    break;  // any other failure keeps what was converted: errors are values here
+// One conversion from `from` to `to`, fed in pieces: a sequence cut between two pieces is
+// completed by the next one. Nothing stops it: unmappable and malformed input come out as
+// substitutes (see the header).
+class Conversion {
+ public:
+  Conversion(UConverter* from, UConverter* to, std::size_t estimate) : from_(from), to_(to) {
+    ucnv_reset(from_);
+    ucnv_reset(to_);
+    out_.resize(std::max<std::size_t>(estimate, 16));
   }
-  out.resize(used);
-  return out;
+  Conversion(const Conversion&) = delete;  // the pivot pointers point into the object
+  Conversion& operator=(const Conversion&) = delete;
+
+  void feed(const char* src, std::size_t len, bool last) {
+    const char* const end = src + len;
+    for (;;) {
+      UErrorCode err = U_ZERO_ERROR;
+      char* tgt = out_.data() + used_;
+      ucnv_convertEx(to_, from_, &tgt, out_.data() + out_.size(), &src, end, pivot_, &pivot_source_,
+                     &pivot_target_, pivot_ + kPivot, false, last, &err);
+      used_ = static_cast<std::size_t>(tgt - out_.data());
+      if (err != U_BUFFER_OVERFLOW_ERROR) break;  // other failures keep what was converted
+      out_.resize(out_.size() * 2);
+    }
+  }
+
+  // The converted text, up to its first zero byte: a Text ends there, as the C strings it
+  // stands for did.
+  Text finish() {
+    static constexpr char kNothing = 0;  // ICU wants a real pointer even for no input
+    feed(&kNothing, 0, true);
+    const void* zero = std::memchr(out_.data(), 0, used_);
+    out_.resize(zero == nullptr ? used_ : static_cast<const char*>(zero) - out_.data());
+    return std::move(out_);
+  }
+
+ private:
+  static constexpr int kPivot = 2048;
+  UConverter* from_;
+  UConverter* to_;
+  Text out_;
+  std::size_t used_ = 0;
+  UChar pivot_[kPivot];
+  UChar* pivot_source_ = pivot_;
+  UChar* pivot_target_ = pivot_;
+};
+
+Text convert(UConverter* from, UConverter* to, std::string_view in, std::size_t estimate) {
+  if (in.empty() || from == nullptr || to == nullptr) return {};
+  Conversion conversion(from, to, estimate);
+  conversion.feed(in.data(), in.size(), false);
+  return conversion.finish();
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -122,28 +143,88 @@ Text url_encode(const Text& t, bool keep_plain, bool as_utf8) {
   return out;
 }
 
-Text url_decode(const Text& t, bool from_utf8) {
+namespace {
+
+// Percent-decodes t into `sink` in one pass: runs of plain bytes go out whole, each '%' takes
+// the next two bytes as digits. Missing digits past the end count 0 and malformed ones count
+// -2, so every sequence decodes to something; a code of 0 adds nothing.
+template <class Sink>
+void percent_decode(const Text& t, Sink& sink) {
   const std::size_t n = t.size();
   const char* p = t.data();
-  Text out;
-  out.reserve(n);
   std::size_t i = 0;
   while (i < n) {
-    // Copy the run up to the next '%' in one piece: pages are mostly plain bytes.
     const void* pct = std::memchr(p + i, '%', n - i);
     const std::size_t k =
         pct == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(pct) - p);
-    out.append(p + i, k - i);
+    sink.run(p + i, k - i);
     if (k >= n) break;
-    // Missing digits past the end count 0; malformed ones are decoded, not kept.
     const int d1 = k + 1 < n ? digit_value(static_cast<unsigned char>(p[k + 1])) : 0;
     const int d2 = k + 2 < n ? digit_value(static_cast<unsigned char>(p[k + 2])) : 0;
     const auto code = static_cast<char>(static_cast<unsigned>(d1 * 16 + d2) & 0xFFu);
-    if (code != 0) out.push_back(code);
+    if (code != 0) sink.byte(code);
     i = k + 3;
   }
-  if (!from_utf8) return out;
-  return utf8_to_gbk(out);
+}
+
+struct TextSink {
+  Text& out;
+  void run(const char* p, std::size_t len) { out.append(p, len); }
+  void byte(char c) { out.push_back(c); }
+};
+
+// Feeds the decoded page straight into the conversion, so that no decoded copy of the whole
+// page is ever made: long runs go to the converter as they stand in the page, decoded bytes
+// and short runs are gathered in a small buffer first to keep the calls few.
+class ConversionSink {
+ public:
+  explicit ConversionSink(Conversion& conversion) : conversion_(conversion) {}
+  void run(const char* p, std::size_t len) {
+    if (len > kDirect) {
+      drain();
+      conversion_.feed(p, len, false);
+      return;
+    }
+    if (len_ + len > kBuffer) drain();
+    std::memcpy(buf_ + len_, p, len);
+    len_ += len;
+  }
+  void byte(char c) {
+    if (len_ == kBuffer) drain();
+    buf_[len_++] = c;
+  }
+  void drain() {
+    if (len_ == 0) return;
+    conversion_.feed(buf_, len_, false);
+    len_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kDirect = 256;
+  static constexpr std::size_t kBuffer = 8192;
+  Conversion& conversion_;
+  char buf_[kBuffer];
+  std::size_t len_ = 0;
+};
+
+}  // namespace
+
+Text url_decode(const Text& t, bool from_utf8) {
+  if (!from_utf8) {
+    Text out;
+    out.reserve(t.size());
+    TextSink sink{out};
+    percent_decode(t, sink);
+    return out;
+  }
+  Converters& c = converters();
+  if (t.empty() || c.utf8() == nullptr || c.gbk() == nullptr) return {};
+  // Code page 936 never needs more bytes than UTF-8 for the same characters.
+  Conversion conversion(c.utf8(), c.gbk(), t.size() + 16);
+  ConversionSink sink(conversion);
+  percent_decode(t, sink);
+  sink.drain();
+  return conversion.finish();
 }
 
 Text gbk_to_utf8(const Text& t) {
