@@ -11,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -294,10 +295,16 @@ void MainWindow::navigate(const QString& address) {
 }
 
 void MainWindow::show_centred() {
-  const QScreen* s = screen();
-  if (s != nullptr) {
+  // The outer size counts the frame, where the platform tells it before the window appears.
+  winId();
+  QSize outer = size();
+  if (const QWindow* handle = windowHandle()) {
+    const QMargins m = handle->frameMargins();
+    outer += QSize(m.left() + m.right(), m.top() + m.bottom());
+  }
+  if (const QScreen* s = screen()) {
     const QRect g = s->geometry();
-    move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+    move(g.x() + (g.width() - outer.width()) / 2, g.y() + (g.height() - outer.height()) / 2);
   }
   show();
 }
