@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,13 +92,16 @@ TEST(TextFind, FirstOccurrenceAtCharacterStarts) {
 
 TEST(TextFind, LongRunsOfDoubleByteCharactersKeepAlignment) {
   // Many candidates for the second half of a character; only the real character start counts.
+  // Long enough for the search to take its long-stretch route as well.
   Text t;
-  for (int i = 0; i < 500; ++i) t += "\xC8\xC8";  // 0xC8 0xC8 is one character each time
+  for (int i = 0; i < 3000; ++i) t += "\xC8\xC8";  // 0xC8 0xC8 is one character each time
   t += "\xC8\xD5x";
-  EXPECT_EQ(text_find(t, "\xC8\xD5"), 1001);
-  EXPECT_EQ(text_find(t, "\xC8\xD5", std::nullopt, true), 1001);
+  EXPECT_EQ(text_find(t, "\xC8\xD5"), 6001);
+  EXPECT_EQ(text_find(t, "\xC8\xD5x", std::nullopt, true), 6001);
   EXPECT_EQ(text_find(t, "\xC8\xC8\xD5"), -1);  // would need to start on a second byte
   EXPECT_EQ(text_find(t, "\xC8\xD5", 2), -1);   // re-aligned: now every 0xC8 pair is shifted
+  EXPECT_EQ(text_find_last(t, "\xC8\xC8"), 5999);
+  EXPECT_EQ(text_replace(t, "\xC8\xD5", "!"), t.substr(0, 6000) + "!x");
 }
 
 TEST(TextFindLast, LastOccurrenceWhollyBeforeStart) {
@@ -283,6 +287,130 @@ TEST(BytesOps, ZeroBytesAndClamping) {
   EXPECT_FALSE(bytes_equal(abc, bytes_left(abc, 2)));
   EXPECT_EQ(bytes_zeroed(2), (Bytes{0, 0}));
   EXPECT_EQ(bytes_zeroed(-1), Bytes{});
+}
+
+// The searches skip ahead with memchr and work out character boundaries from the bytes in
+// front of a candidate. This walks the text one character at a time instead, exactly as the
+// rules describe it, and both must agree on many small texts made of spaces, letters and bytes
+// that can open or close a double-byte character.
+namespace walk {
+
+bool same(const Text& t, std::size_t at, const Text& needle, bool fold) {
+  for (std::size_t k = 0; k < needle.size(); ++k) {
+    char a = t[at + k], b = needle[k];
+    if (fold && a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
+    if (fold && b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+std::size_t step(const Text& t, std::size_t i) {
+  return static_cast<unsigned char>(t[i]) >= 0x80 ? 2 : 1;
+}
+int find(const Text& t, const Text& needle, int start, bool fold) {
+  const std::size_t skip = start > 1 ? static_cast<std::size_t>(start - 1) : 0;
+  if (skip >= t.size()) return -1;
+  if (needle.empty()) return 1;
+  for (std::size_t i = skip; i < t.size(); i += step(t, i))
+    if (i + needle.size() <= t.size() && same(t, i, needle, fold)) return static_cast<int>(i + 1);
+  return -1;
+}
+int find_last(const Text& t, const Text& needle, int start, bool fold) {
+  const std::size_t region =
+      std::min(t.size(), start > 1 ? static_cast<std::size_t>(start - 1) : std::size_t{0});
+  if (region == 0) return -1;
+  if (needle.empty()) return 1;
+  int last = -1;
+  for (std::size_t i = 0; i < region; i += step(t, i))
+    if (i + needle.size() <= region && same(t, i, needle, fold)) last = static_cast<int>(i + 1);
+  return last;
+}
+Text trim(const Text& t) {
+  std::size_t i = 0;
+  auto space_at = [&](std::size_t k) {
+    return t[k] == ' ' || (k + 1 < t.size() && t[k] == '\xA1' && t[k + 1] == '\xA1');
+  };
+  while (i < t.size() && space_at(i)) i += step(t, i);
+  const std::size_t begin = i;
+  std::size_t end = i;
+  for (; i < t.size(); i += step(t, i)) {
+    if (i + step(t, i) > t.size()) return t.substr(begin, i - begin);
+    if (!space_at(i)) end = i + step(t, i);
+  }
+  return t.substr(begin, end - begin);
+}
+Text replace(const Text& t, const Text& target, const Text& with, int start, int count) {
+  const std::size_t skip = start > 1 ? static_cast<std::size_t>(start - 1) : 0;
+  if (t.empty() || target.empty() || skip >= t.size() || count == 0) return t;
+  Text out = t.substr(0, skip);
+  std::size_t i = skip;
+  while (i < t.size() && i + target.size() <= t.size() && count != 0) {
+    if (same(t, i, target, true)) {
+      out += with;
+      i += target.size();
+      --count;
+    } else if (i + step(t, i) > t.size()) {
+      return out;  // incomplete last character
+    } else {
+      out.append(t, i, step(t, i));
+      i += step(t, i);
+    }
+  }
+  return out + t.substr(std::min(i, t.size()));
+}
+TextArray split(const Text& t, const Text& sep) {
+  if (t.empty()) return {};
+  if (sep.empty()) return {t};
+  TextArray out;
+  std::size_t piece = 0, i = 0;
+  while (i < t.size() && i + step(t, i) <= t.size()) {
+    if (i + sep.size() <= t.size() && same(t, i, sep, false)) {
+      out.push_back(t.substr(piece, i - piece));
+      i += sep.size();
+      piece = i;
+    } else {
+      i += step(t, i);
+    }
+  }
+  if (piece < t.size()) out.push_back(t.substr(piece));
+  return out;
+}
+
+}  // namespace walk
+
+TEST(TextScan, AgreesWithACharacterByCharacterWalk) {
+  const char alphabet[] = {'\xA1', '\xB0', 'a', 'A', ' ', 'x'};
+  unsigned state = 12345;
+  auto random = [&](unsigned below) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % below;
+  };
+  auto random_text = [&](unsigned max_len) {
+    Text t(random(max_len + 1), ' ');
+    for (char& c : t) c = alphabet[random(sizeof alphabet)];
+    return t;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const Text t = random_text(24);
+    const Text needle = random_text(3);
+    const int start = static_cast<int>(random(28)) - 1;
+    const bool fold = random(2) == 0;
+    const int count = static_cast<int>(random(4)) - 1;  // -1: every occurrence
+    ASSERT_EQ(text_find(t, needle, start, fold), walk::find(t, needle, start, fold))
+        << ::testing::PrintToString(t) << " / " << ::testing::PrintToString(needle) << " @"
+        << start;
+    ASSERT_EQ(text_find_last(t, needle, start, fold), walk::find_last(t, needle, start, fold))
+        << ::testing::PrintToString(t) << " / " << ::testing::PrintToString(needle) << " @"
+        << start;
+    ASSERT_EQ(text_trim(t), walk::trim(t)) << ::testing::PrintToString(t);
+    ASSERT_EQ(
+        text_replace(t, needle, "#", start, count < 0 ? std::nullopt : std::optional<int>(count)),
+        walk::replace(t, needle, "#", start, count))
+        << ::testing::PrintToString(t) << " / " << ::testing::PrintToString(needle) << " @"
+        << start;
+    ASSERT_EQ(text_split(t, needle), walk::split(t, needle))
+        << ::testing::PrintToString(t) << " / " << ::testing::PrintToString(needle);
+  }
 }
 
 }  // namespace
