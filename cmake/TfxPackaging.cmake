@@ -20,21 +20,15 @@ foreach(size 48 256)
 endforeach()
 
 # README tells how to use the program; Debian looks for the licence under the name "copyright".
-foreach(doc README.md LICENSE)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${doc})
-    install(FILES ${PROJECT_SOURCE_DIR}/${doc} DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  endif()
-endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
-# The README shows a picture of the window; keep it readable where it is installed.
-if(EXISTS ${PROJECT_SOURCE_DIR}/docs)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
-          FILES_MATCHING PATTERN "*.png" PATTERN "*.jpg" PATTERN "*.svg")
-endif()
 
 set(CPACK_PACKAGE_NAME tingfengxia)
 set(CPACK_PACKAGE_VENDOR "听风匣 developers")
-set(CPACK_PACKAGE_CONTACT "听风匣 developers <developers@${CONTACT_SITE_NAME}>")
+set(TFX_PACKAGE_MAINTAINER "听风匣 developers <developers@tingfengxia.example>"
+    CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_PACKAGE_CONTACT "${TFX_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "听风匣: find a song's MP3 link and list QQ Space background music")
 set(CPACK_PACKAGE_DESCRIPTION
     "听风匣 searches a music site for a song, builds the direct address of its MP3 file, copies it, "
