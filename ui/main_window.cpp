@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTabBar>
+#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -38,6 +39,7 @@ class TabPage : public QWidget {
   void place(QWidget* w, const QRect& in_tabs) {
     w->setParent(this);
     items_.push_back({w, in_tabs});
+    relayout();
   }
 
  protected:
@@ -230,15 +232,9 @@ MainWindow::MainWindow(const MainWindowOptions& options) {
   page0->place(make_button(QStringLiteral("按钮_下载"), QStringLiteral("下载"), page0),
                rect(380, 234, 49, 25));
 
-  if (options.with_browser) {
-    // Its own profile keeps nothing on disk: the program stores no history and no cache.
-    profile_ = new QWebEngineProfile(this);
-    profile_->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    browser_ = new QWebEngineView(profile_, page0);
-    browser_->setObjectName(QStringLiteral("超文本浏览框1"));
-    page0->place(browser_, rect(73, 92, 240, 152));
-    browser_->hide();
-  }
+  with_browser_ = options.with_browser;
+  browser_page_ = page0;
+  browser_rect_ = rect(73, 92, 240, 152);
 
   // Page 1, "提取空间音乐".
   auto* group2 = make_group(QStringLiteral("分组框2"), page1);
@@ -291,7 +287,29 @@ QAction* MainWindow::menu_action(MenuCommand command) const {
 }
 
 void MainWindow::navigate(const QString& address) {
-  if (browser_ != nullptr) browser_->setUrl(QUrl::fromUserInput(address));
+  const QUrl url = QUrl::fromUserInput(address);
+  if (browser_ != nullptr) {
+    browser_->setUrl(url);
+  } else {
+    pending_address_ = url;
+  }
+}
+
+QUrl MainWindow::browser_address() const {
+  return browser_ != nullptr ? browser_->url() : pending_address_;
+}
+
+void MainWindow::create_browser() {
+  if (!with_browser_ || browser_ != nullptr) return;
+  // Its own profile keeps nothing on disk: the program stores no history and no cache.
+  profile_ = new QWebEngineProfile(this);
+  profile_->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+  browser_ = new QWebEngineView(profile_, browser_page_);
+  browser_->setObjectName(QStringLiteral("超文本浏览框1"));
+  static_cast<TabPage*>(browser_page_)->place(browser_, browser_rect_);
+  browser_->hide();  // for good: showing its page again must not show the box
+  if (!pending_address_.isEmpty()) browser_->setUrl(pending_address_);
+  emit browserCreated();
 }
 
 void MainWindow::show_centred() {
@@ -313,8 +331,21 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!shown_once_) {
     shown_once_ = true;
+    if (with_browser_) {
+      // Right after the first paint, or a moment after showing when nothing gets painted.
+      centralWidget()->installEventFilter(this);
+      QTimer::singleShot(1000, this, &MainWindow::create_browser);
+    }
     emit firstShown();
   }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && event->type() == QEvent::Paint) {
+    centralWidget()->removeEventFilter(this);
+    QTimer::singleShot(0, this, &MainWindow::create_browser);
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -45,12 +45,16 @@ class MainWindow : public QMainWindow {
   QTabWidget* tabs() const { return tabs_; }
   QPushButton* button(const QString& name) const;
   QAction* menu_action(MenuCommand command) const;
-  // Null when built without the browser box.
+  // The browser box is made right after the window's first paint, so that starting the
+  // browser engine does not hold up the window's appearance. Null until then, and when built
+  // without the browser box.
   QWebEngineView* browser() const { return browser_; }
 
   // Loads the address into the hidden browser box; an address without a scheme is taken as a
-  // web address.
+  // web address. Before the box exists the last address waits for it.
   void navigate(const QString& address);
+  // The page the box holds or is about to load.
+  QUrl browser_address() const;
 
   // How much the pixel plan was enlarged so that no caption is cut off.
   double layout_scale() const { return scale_; }
@@ -59,12 +63,15 @@ class MainWindow : public QMainWindow {
 
  signals:
   void firstShown();
+  void browserCreated();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void create_browser();
   int px(int v) const;
   QRect rect(int x, int y, int w, int h) const;
 
@@ -74,6 +81,10 @@ class MainWindow : public QMainWindow {
   std::array<QWidget*, 6> controls_{};
   std::array<ClickList*, 2> lists_{};
   std::array<QAction*, 5> actions_{};
+  bool with_browser_ = true;
+  QWidget* browser_page_ = nullptr;
+  QRect browser_rect_;
+  QUrl pending_address_;
   QWebEngineProfile* profile_ = nullptr;
   QWebEngineView* browser_ = nullptr;
 };

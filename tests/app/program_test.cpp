@@ -51,7 +51,7 @@ class ProgramTest : public ::testing::Test {
     download_root_ = config.song_search.download_root;
     program_ = new Program(config);
     QObject::connect(&program_->window(), &MainWindow::firstShown,
-                     [] { url_at_first_show_ = program_->window().browser()->url(); });
+                     [] { url_at_first_show_ = program_->window().browser_address(); });
     program_->start();
   }
   static void TearDownTestSuite() {
@@ -91,7 +91,7 @@ QUrl ProgramTest::url_at_first_show_;
 std::filesystem::path ProgramTest::download_root_;
 
 TEST_F(ProgramTest, StartLoadsTheStartPageBeforeTheWindowShows) {
-  // The created event came first: the browser box already held the start page when the
+  // The created event came first: the start page was given to the browser box before the
   // window appeared.
   EXPECT_EQ(url_at_first_show_, site_url("start.html"));
   EXPECT_TRUE(requested("/start.html"));

@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 #include "tests/support/loopback_server.h"
 #include "tests/ui/gui_test_support.h"
@@ -27,7 +28,7 @@ class WindowTest : public ::testing::Test {
     gui_app();
     window_ = new MainWindow({QStringLiteral("10001"), true});
     window_->show_centred();
-    ASSERT_TRUE(wait_until([] { return window_->isVisible(); }));
+    ASSERT_TRUE(wait_until([] { return window_->browser() != nullptr; }));
   }
   static void TearDownTestSuite() {
     delete window_;
@@ -307,6 +308,37 @@ TEST_F(WindowTest, TabChangesKeepTextsRowsSelectionAndBrowserPage) {
   QApplication::processEvents();
   EXPECT_EQ(song_requests, 1);
   ops.list_clear(List::超级列表框1);
+}
+
+// The browser box is made after the window first shows; addresses given before that are not
+// lost, and only the last one is loaded.
+TEST(BrowserBoxTest, AddressGivenBeforeTheBoxExistsIsLoadedOnceItDoes) {
+  gui_app();
+  LoopbackServer site;
+  std::mutex mutex;
+  std::vector<std::string> paths;
+  site.server().Get(R"(/page/\d)", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    paths.push_back(req.path);
+    res.set_content("<html></html>", "text/html");
+  });
+  site.start();
+
+  MainWindow window({QStringLiteral("10001"), true});
+  QtWindowOps ops(window);
+  ops.browser_navigate(site.base() + "page/1");
+  ops.browser_navigate(site.base() + "page/2");
+  EXPECT_EQ(window.browser_address(), QUrl(QString::fromStdString(site.base() + "page/2")));
+  window.show_centred();
+  ASSERT_TRUE(wait_until([&] {
+    std::lock_guard lock(mutex);
+    return !paths.empty();
+  }));
+  ASSERT_NE(window.browser(), nullptr);
+  EXPECT_TRUE(window.browser()->isHidden());
+  QApplication::processEvents();
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(paths, std::vector<std::string>{"/page/2"});
 }
 
 }  // namespace
