@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
@@ -113,6 +114,21 @@ QFont window_font(const QFont& fallback) {
   return f;
 }
 
+// The plan's tab strip is a line of text with a little room; the toolkit's default tabs are
+// much taller and would push the whole layout apart.
+class CompactTabs : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    QSize s = QProxyStyle::sizeFromContents(type, option, size, widget);
+    if (type == CT_TabBarTab && option != nullptr) {
+      s.setHeight(std::min(s.height(), option->fontMetrics.height() + 6));
+    }
+    return s;
+  }
+};
+
 struct Caption {
   QString text;
   int width;
@@ -178,6 +194,9 @@ MainWindow::MainWindow(const MainWindowOptions& options) {
   tabs_->setObjectName(QStringLiteral("选择夹1"));
   tabs_->setTabPosition(QTabWidget::North);
   tabs_->setUsesScrollButtons(false);
+  auto* tab_style = new CompactTabs();
+  tab_style->setParent(tabs_);
+  tabs_->tabBar()->setStyle(tab_style);
   auto* page0 = new TabPage(tabs_);
   auto* page1 = new TabPage(tabs_);
   tabs_->addTab(page0, QStringLiteral("搜索音乐"));
