@@ -33,9 +33,16 @@ inline bool equal_folded(const unsigned char* a, const unsigned char* b, std::si
   return true;
 }
 
+// Markers are short: a loop beats a call into memcmp.
+inline bool equal_exact(const unsigned char* a, const unsigned char* b, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 // How often a byte turns up in the pages this program reads (HTML markup around Chinese
-// text), on a rough scale of 1 (rare) to 5 (everywhere). Searches look for the needle's
-// rarest byte first, so that few candidates need a full comparison.
+// text), on a rough scale of 1 (rare) to 5 (everywhere). Long searches probe for the needle's
+// two rarest bytes, so that few candidates need a full comparison.
 inline constexpr std::array<unsigned char, 256> kCommonness = [] {
   std::array<unsigned char, 256> t{};
   for (int b = 0; b < 256; ++b) {
@@ -50,43 +57,33 @@ inline constexpr std::array<unsigned char, 256> kCommonness = [] {
   return t;
 }();
 
-// First byte in [p, end) equal to a or b, or nullptr.
-inline const unsigned char* find_either(const unsigned char* p, const unsigned char* end,
-                                        unsigned char a, unsigned char b) {
-  // Short stretches (fields inside a block) are not worth a call into memchr.
-  if (a == b && end - p >= 512)
-    return static_cast<const unsigned char*>(std::memchr(p, a, end - p));
-#if defined(__SSE2__)
-  const __m128i va = _mm_set1_epi8(static_cast<char>(a));
-  const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
-  // Two blocks of 16 per round keep the loop branch off the critical path.
-  for (; end - p >= 32; p += 32) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const __m128i hx = _mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb));
-    const __m128i hy = _mm_or_si128(_mm_cmpeq_epi8(y, va), _mm_cmpeq_epi8(y, vb));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hx)) |
-                      (static_cast<unsigned>(_mm_movemask_epi8(hy)) << 16);
-    if (mask != 0) return p + __builtin_ctz(mask);
-  }
-  for (; end - p >= 16; p += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)));
-    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
-  }
-#endif
-  for (; p < end; ++p)
-    if (*p == a || *p == b) return p;
-  return nullptr;
-}
-
-// A needle prepared for searching: whether letters fold, and which of its bytes is probed for
-// first (the rarest one, in both case forms when it is a folded letter). Preparing it once
-// serves every search for the same marker.
+// A needle prepared for searching. Candidates are positions where two of its bytes (the
+// probes) stand at the right distance; only those are compared in full. Over a long text the
+// probes are its two rarest bytes; over a short one choosing would cost more than it saves, and
+// the first and last bytes are probed. A folded letter probes as (byte | 0x20) == lower case,
+// which holds for exactly its two case forms.
 struct Needle {
-  Needle(std::string_view needle, bool fold_letters)
+  // `hay_size`: how far the search may run.
+  Needle(std::string_view needle, bool fold_letters, std::size_t hay_size)
       : bytes(reinterpret_cast<const unsigned char*>(needle.data())), size(needle.size()) {
-    // Probing cost of each byte: a folded letter is probed in both case forms.
+    bool letters = false;
+    if (fold_letters)
+      for (std::size_t i = 0; i < size && !letters; ++i) letters = is_ascii_letter(bytes[i]);
+    fold = fold_letters && letters;
+    if (size == 0) return;
+    probe[0] = 0;
+    probe[1] = size - 1;
+    if (hay_size > kShortHay && size > 2) pick_rare_probes();
+    for (int k = 0; k < 2; ++k) {
+      const unsigned char b = bytes[probe[k]];
+      const bool both_cases = fold && is_ascii_letter(b);
+      probe_or[k] = both_cases ? 0x20 : 0;
+      probe_value[k] = both_cases ? kFold[b] : b;
+    }
+  }
+
+  void pick_rare_probes() {
+    // Probing cost of each byte: a folded letter counts for both case forms.
     static constexpr auto kCost = [] {
       std::array<std::array<unsigned char, 256>, 2> t{};
       for (int b = 0; b < 256; ++b) {
@@ -96,44 +93,44 @@ struct Needle {
       }
       return t;
     }();
-    const auto& cost = kCost[fold_letters ? 1 : 0];
-    const unsigned lowest = fold_letters ? 2 : 1;  // nothing can be rarer than this
-    bool letters = false;
-    unsigned best = 100;
+    const auto& cost = kCost[fold ? 1 : 0];
+    unsigned best = 100, second = 100;
     for (std::size_t i = 0; i < size; ++i) {
-      const unsigned char b = bytes[i];
-      letters = letters || is_ascii_letter(b);
-      if (cost[b] < best) {
-        best = cost[b];
-        anchor = i;
-        if (best == lowest && letters) break;  // the rest only decides `letters`
+      const unsigned c = cost[bytes[i]];
+      if (c < best) {
+        second = best;
+        probe[1] = probe[0];
+        best = c;
+        probe[0] = i;
+      } else if (c < second) {
+        second = c;
+        probe[1] = i;
       }
-    }
-    fold = fold_letters && letters;
-    if (size > 0) {
-      const unsigned char b = bytes[anchor];
-      const bool both_cases = fold && is_ascii_letter(b);
-      anchor_a = both_cases ? kFold[b] : b;
-      anchor_b = both_cases ? static_cast<unsigned char>(kFold[b] - 0x20) : b;
     }
   }
 
+  bool probes_match(const unsigned char* at) const {
+    return (at[probe[0]] | probe_or[0]) == probe_value[0] &&
+           (at[probe[1]] | probe_or[1]) == probe_value[1];
+  }
+
+  static constexpr std::size_t kShortHay = 1024;
   const unsigned char* bytes;
   std::size_t size;
   bool fold = false;
-  std::size_t anchor = 0;
-  unsigned char anchor_a = 0;
-  unsigned char anchor_b = 0;
+  std::size_t probe[2] = {0, 0};
+  unsigned char probe_or[2] = {0, 0};
+  unsigned char probe_value[2] = {0, 0};
 };
 
 // Finds a needle at character starts of a scan that begins at `region_start`.
 //
-// Walking every character would cost a branch per byte. Instead candidates come from memchr /
-// memmem and only their alignment is checked: the byte after any byte below 0x80 always starts
-// a character (such a byte is either a character of its own or a second byte), so only the run
-// of high bytes just in front of a candidate decides, by its parity, whether the candidate is a
-// first or a second byte. `known_` is a character start at or before every later candidate,
-// which bounds the backward look and keeps the whole search linear.
+// Walking every character would cost a branch per byte. Instead candidates come from the probes
+// of the Needle (or from memmem) and only their alignment is checked: the byte after any byte
+// below 0x80 always starts a character (such a byte is either a character of its own or a
+// second byte), so only the run of high bytes just in front of a candidate decides, by its
+// parity, whether the candidate is a first or a second byte. `known_` is a character start at
+// or before every later candidate, which bounds the backward look and keeps the search linear.
 class CharScanner {
  public:
   CharScanner(std::string_view hay, std::size_t region_start, const Needle& needle)
@@ -164,7 +161,8 @@ class CharScanner {
     if (n_ < nd_.size || from > n_ - nd_.size) return kNone;
     const std::size_t last = n_ - nd_.size;  // last candidate where the needle still fits
     std::size_t m = from;
-    // Over long stretches memmem's own skipping beats probing one byte at a time.
+    // Over long stretches of exact search memmem is used for its guaranteed linear time:
+    // probing can meet a text where the probed bytes stand together everywhere.
     while (!nd_.fold && m <= last && last - m >= kLongStretch) {
       const void* hit = memmem(p_ + m, n_ - m, nd_.bytes, nd_.size);
       if (hit == nullptr) return kNone;
@@ -172,20 +170,36 @@ class CharScanner {
       if (at_char_start(h)) return h;
       m = h + 1;
     }
-    while (m <= last) {
-      const unsigned char* hit =
-          find_either(p_ + m + nd_.anchor, p_ + last + nd_.anchor + 1, nd_.anchor_a, nd_.anchor_b);
-      if (hit == nullptr) return kNone;
-      const auto h = static_cast<std::size_t>(hit - p_) - nd_.anchor;
-      const bool equal = nd_.fold ? equal_folded(p_ + h, nd_.bytes, nd_.size)
-                                  : std::memcmp(p_ + h, nd_.bytes, nd_.size) == 0;
-      if (equal && at_char_start(h)) return h;
-      m = h + 1;
+#if defined(__SSE2__)
+    const __m128i or0 = _mm_set1_epi8(static_cast<char>(nd_.probe_or[0]));
+    const __m128i or1 = _mm_set1_epi8(static_cast<char>(nd_.probe_or[1]));
+    const __m128i v0 = _mm_set1_epi8(static_cast<char>(nd_.probe_value[0]));
+    const __m128i v1 = _mm_set1_epi8(static_cast<char>(nd_.probe_value[1]));
+    // Sixteen candidate positions per round; the loads stay inside the text because every
+    // candidate leaves room for the whole needle.
+    for (; m <= last && last - m >= 15; m += 16) {
+      const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + m + nd_.probe[0]));
+      const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + m + nd_.probe[1]));
+      auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+          _mm_cmpeq_epi8(_mm_or_si128(x0, or0), v0), _mm_cmpeq_epi8(_mm_or_si128(x1, or1), v1))));
+      while (mask != 0) {
+        const std::size_t h = m + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (equal_at(h) && at_char_start(h)) return h;
+        mask &= mask - 1;
+      }
     }
+#endif
+    for (; m <= last; ++m)
+      if (nd_.probes_match(p_ + m) && equal_at(m) && at_char_start(m)) return m;
     return kNone;
   }
 
  private:
+  bool equal_at(std::size_t h) const {
+    return nd_.fold ? equal_folded(p_ + h, nd_.bytes, nd_.size)
+                    : equal_exact(p_ + h, nd_.bytes, nd_.size);
+  }
+
   static constexpr std::size_t kLongStretch = 4096;
   const unsigned char* p_;
   std::size_t n_;

@@ -1,5 +1,7 @@
 #include "text/extract.h"
 
+#include <algorithm>
+
 #include "text/char_scan.h"
 #include "text/url_coding.h"
 
@@ -14,7 +16,8 @@ namespace {
 // typed without escaping. `storage` holds the substituted marker when there is one.
 std::string_view unquote_marker(const Text& marker, Text& storage) {
   static const Text kQuoteWord = cp936("#引号");
-  if (marker.find('#') == Text::npos) return marker;
+  // A short loop: markers are a few bytes and this runs for every field of every block.
+  if (std::find(marker.begin(), marker.end(), '#') == marker.end()) return marker;
   storage = text_replace(marker, kQuoteWord, "\"", std::nullopt, std::nullopt, true);
   return storage;
 }
@@ -38,11 +41,11 @@ Text text_between(const Text& page, const Text& left, const Text& right, std::op
   Text right_storage;
   const std::string_view l = unquote_marker(left, left_storage);
   const std::string_view r = unquote_marker(right, right_storage);
-  const detail::Needle left_needle(l, ignore_case);
-  const detail::Needle right_needle(r, ignore_case);
+  const detail::Needle left_needle(l, ignore_case, page.size());
   const std::size_t p = find_from(page, skip_of(start), left_needle);
   if (p == kNone) return {};
   const std::size_t c = p + l.size();
+  const detail::Needle right_needle(r, ignore_case, page.size() - std::min(c, page.size()));
   const std::size_t q = find_from(page, c, right_needle);
   if (q == kNone) return {};
   // An empty right marker is "found" at byte 1, before c: that piece is empty.
@@ -57,8 +60,8 @@ int text_between_all(const Text& page, const Text& left, const Text& right, Text
   // move on; there is no piece to find.
   if (left.empty()) return 0;
   const bool fold = !options.match_case;
-  const detail::Needle left_needle(left, fold);
-  const detail::Needle right_needle(right, fold);
+  const detail::Needle left_needle(left, fold, page.size());
+  const detail::Needle right_needle(right, fold, page.size());
   const std::string_view view(page);
   std::size_t pos = skip_of(options.start);
   for (;;) {

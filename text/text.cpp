@@ -92,7 +92,7 @@ Text text_mid(const Text& t, int pos, int n) {
 int text_find(const Text& t, const Text& needle, std::optional<int> start, bool ignore_case) {
   const std::size_t skip = skip_of(start);
   if (skip >= t.size()) return -1;
-  const detail::Needle nd(needle, ignore_case);
+  const detail::Needle nd(needle, ignore_case, t.size() - skip);
   CharScanner scan(t, skip, nd);
   const std::size_t hit = scan.next(skip);
   return hit == kNone ? -1 : static_cast<int>(hit + 1);
@@ -102,7 +102,7 @@ int text_find_last(const Text& t, const Text& needle, std::optional<int> start, 
   const std::size_t region = start ? std::min(t.size(), skip_of(start)) : t.size();
   if (region == 0) return -1;
   if (needle.empty()) return 1;
-  const detail::Needle nd(needle, ignore_case);
+  const detail::Needle nd(needle, ignore_case, region);
   CharScanner scan(std::string_view(t).substr(0, region), 0, nd);
   std::size_t last = kNone;
   for (std::size_t hit = scan.next(0); hit != kNone; hit = scan.next(hit + 1)) last = hit;
@@ -213,7 +213,7 @@ Text text_replace(const Text& t, const Text& target, const Text& replacement,
   Text out;
   out.reserve(n);
   out.append(t, 0, skip);
-  const detail::Needle nd(target, !match_case);
+  const detail::Needle nd(target, !match_case, n - skip);
   CharScanner scan(t, skip, nd);
   std::size_t pos = skip;  // a character start: the scan's position
   while (!(left && *left <= 0)) {
@@ -245,7 +245,7 @@ TextArray text_split(const Text& t, const Text& separator) {
     return out;
   }
   const std::size_t n = t.size();
-  const detail::Needle nd(separator, false);
+  const detail::Needle nd(separator, false, n);
   CharScanner scan(t, 0, nd);
   std::size_t piece = 0;
   for (;;) {
