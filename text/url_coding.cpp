@@ -2,8 +2,8 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace tfx {
 

@@ -79,6 +79,12 @@ TEST(CodePages, WindowsTableAndSubstitutes) {
                    "b"),
        "a?b"},
       {"Hangul not in the code page", utf8_to_gbk("\xEA\xB0\x80"), "?"},
+      // Windows' best fit, kept by ICU as fallback mappings: no question mark for these.
+      {"best fit for a capital with accent", utf8_to_gbk("\xC3\x80"), "\xA8\xA4"},
+      {"best fit for a soft hyphen",
+       utf8_to_gbk("a\xC2\xAD"
+                   "b"),
+       "a-b"},
       {"invalid byte does not stop", utf8_to_gbk(Text("a\xFF") + "b\xE6\xAD\xA3"), "a?b" + kZheng},
       {"truncated sequence in the middle",
        utf8_to_gbk("x\xE6\xAD"
