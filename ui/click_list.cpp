@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 namespace tfx {
 
@@ -69,6 +70,17 @@ ClickList::ClickList(const QString& name, const QList<Column>& columns, QWidget*
 int ClickList::selected_row() const {
   const QModelIndexList rows = selectionModel()->selectedRows();
   return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ClickList::coalesce_repaints() {
+  if (repaint_held_) return;
+  repaint_held_ = true;
+  setUpdatesEnabled(false);
+  // 100 ms keeps a long fill visibly moving while painting stays a small share of its time.
+  QTimer::singleShot(100, this, [this] {
+    repaint_held_ = false;
+    setUpdatesEnabled(true);
+  });
 }
 
 void ClickList::select_at(const QPoint& pos) {

@@ -20,6 +20,11 @@ class ClickList : public QTreeWidget {
   // Row of the selected item, -1 when none is selected.
   int selected_row() const;
 
+  // Rows filled from a worker arrive one round trip at a time; repainting after each would
+  // cost far more than the rows themselves. Called before such a change, this holds painting
+  // back and lets the list repaint a few times a second while the rows stream in.
+  void coalesce_repaints();
+
  signals:
   void leftClicked();
   void rightClicked();
@@ -34,6 +39,7 @@ class ClickList : public QTreeWidget {
   void select_at(const QPoint& pos);
 
   Qt::MouseButton pressed_ = Qt::NoButton;
+  bool repaint_held_ = false;
   bool swallow_release_ = false;
 };
 

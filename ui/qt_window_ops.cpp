@@ -55,21 +55,29 @@ auto QtWindowOps::on_window_thread(F&& f) -> decltype(f()) {
   }
 }
 
+template <class F>
+auto QtWindowOps::change_list(List list, F&& f) -> decltype(f(std::declval<ClickList*>())) {
+  const bool from_worker = QThread::currentThread() != window_.thread();
+  return on_window_thread([&] {
+    ClickList* l = window_.list(list);
+    if (from_worker) l->coalesce_repaints();
+    return f(l);
+  });
+}
+
 void QtWindowOps::list_clear(List list) {
-  on_window_thread([&] { window_.list(list)->clear(); });
+  change_list(list, [](ClickList* l) { l->clear(); });
 }
 
 int QtWindowOps::list_append_row(List list) {
-  return on_window_thread([&] {
-    ClickList* l = window_.list(list);
+  return change_list(list, [](ClickList* l) {
     l->addTopLevelItem(new QTreeWidgetItem());
     return l->topLevelItemCount() - 1;
   });
 }
 
 void QtWindowOps::list_set_cell(List list, int row, int column, const Text& text) {
-  on_window_thread([&] {
-    ClickList* l = window_.list(list);
+  change_list(list, [&](ClickList* l) {
     if (column < 0 || column >= l->columnCount()) return;
     QTreeWidgetItem* item = l->topLevelItem(row);
     if (item != nullptr) item->setText(column, to_qstring(text));

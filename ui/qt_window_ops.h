@@ -6,6 +6,8 @@
 // user.
 #pragma once
 
+#include <utility>
+
 #include <QString>
 #include <functional>
 
@@ -40,6 +42,8 @@ class QtWindowOps : public WindowOps {
  private:
   template <class F>
   auto on_window_thread(F&& f) -> decltype(f());
+  template <class F>
+  auto change_list(List list, F&& f) -> decltype(f(std::declval<ClickList*>()));
 
   MainWindow& window_;
   Opener opener_;

@@ -197,5 +197,22 @@ TEST_F(WindowOpsTest, WorkersRunSideBySideAndTheirCallsEachTakeOneWholeStep) {
   EXPECT_EQ(per_worker, std::vector<int>(kWorkers, kRows));
 }
 
+TEST_F(WindowOpsTest, ListFilledByAWorkerIsPaintedAgainOnceTheRowsStop) {
+  // Painting is held back while a worker streams rows in; the list must not stay frozen after.
+  std::atomic<bool> done{false};
+  ops_->start_worker([&] {
+    for (int i = 0; i < 200; ++i) {
+      ops_->list_append_row(List::超级列表框1);
+      ops_->list_set_cell(List::超级列表框1, i, 1, std::to_string(i));
+    }
+    done = true;
+  });
+  ASSERT_TRUE(wait_until([&] { return done.load(); }));
+  ClickList* list = window_->list(List::超级列表框1);
+  EXPECT_EQ(list->topLevelItemCount(), 200);
+  ASSERT_TRUE(wait_until([&] { return list->updatesEnabled(); }));
+  EXPECT_TRUE(list->viewport()->updatesEnabled());
+}
+
 }  // namespace
 }  // namespace tfx::testing
