@@ -161,15 +161,32 @@ class CharScanner {
     if (n_ < nd_.size || from > n_ - nd_.size) return kNone;
     const std::size_t last = n_ - nd_.size;  // last candidate where the needle still fits
     std::size_t m = from;
-    // Over long stretches of exact search memmem is used for its guaranteed linear time:
-    // probing can meet a text where the probed bytes stand together everywhere.
-    while (!nd_.fold && m <= last && last - m >= kLongStretch) {
-      const void* hit = memmem(p_ + m, n_ - m, nd_.bytes, nd_.size);
-      if (hit == nullptr) return kNone;
-      const auto h = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p_);
+    if (nd_.fold || last - m < kLongStretch) return probe<false>(m, last);
+    // A long exact search: probing streams through the text at a steady rate, but a text where
+    // the probed bytes stand together everywhere would make it compare at every position.
+    // When candidates turn out that common, memmem, linear whatever the text, takes over.
+    const std::size_t hit = probe<true>(m, last, (last - m) / 64 + 64);
+    if (hit != kMoreCandidates) return hit;
+    while (m <= last) {
+      const void* found = memmem(p_ + m, n_ - m, nd_.bytes, nd_.size);
+      if (found == nullptr) return kNone;
+      const auto h = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - p_);
       if (at_char_start(h)) return h;
       m = h + 1;
     }
+    return kNone;
+  }
+
+ private:
+  static constexpr std::size_t kMoreCandidates = kNone - 1;
+
+  // Candidates from `from` to `last` by the two probes. When kLimited, it gives up after
+  // `max_checks` full comparisons with kMoreCandidates and leaves in `from` the first position
+  // not yet tried.
+  template <bool kLimited>
+  std::size_t probe(std::size_t& from, std::size_t last, std::size_t max_checks = 0) {
+    std::size_t m = from;  // a local: `from` may alias the members the checks update
+    std::size_t checks = 0;
 #if defined(__SSE2__)
     const __m128i or0 = _mm_set1_epi8(static_cast<char>(nd_.probe_or[0]));
     const __m128i or1 = _mm_set1_epi8(static_cast<char>(nd_.probe_or[1]));
@@ -177,24 +194,42 @@ class CharScanner {
     const __m128i v1 = _mm_set1_epi8(static_cast<char>(nd_.probe_value[1]));
     // Sixteen candidate positions per round; the loads stay inside the text because every
     // candidate leaves room for the whole needle.
+    // Locals, so that nothing is reloaded per round after the stores of a full check.
+    const unsigned char* const at0 = p_ + nd_.probe[0];
+    const unsigned char* const at1 = p_ + nd_.probe[1];
     for (; m <= last && last - m >= 15; m += 16) {
-      const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + m + nd_.probe[0]));
-      const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + m + nd_.probe[1]));
+      const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at0 + m));
+      const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at1 + m));
       auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
           _mm_cmpeq_epi8(_mm_or_si128(x0, or0), v0), _mm_cmpeq_epi8(_mm_or_si128(x1, or1), v1))));
-      while (mask != 0) {
+      if (mask == 0) continue;
+      if constexpr (kLimited) {
+        checks += static_cast<std::size_t>(__builtin_popcount(mask));
+        if (checks > max_checks) {
+          from = m;
+          return kMoreCandidates;
+        }
+      }
+      do {
         const std::size_t h = m + static_cast<std::size_t>(__builtin_ctz(mask));
         if (equal_at(h) && at_char_start(h)) return h;
         mask &= mask - 1;
-      }
+      } while (mask != 0);
     }
 #endif
-    for (; m <= last; ++m)
-      if (nd_.probes_match(p_ + m) && equal_at(m) && at_char_start(m)) return m;
+    for (; m <= last; ++m) {
+      if (!nd_.probes_match(p_ + m)) continue;
+      if constexpr (kLimited) {
+        if (++checks > max_checks) {
+          from = m;
+          return kMoreCandidates;
+        }
+      }
+      if (equal_at(m) && at_char_start(m)) return m;
+    }
     return kNone;
   }
 
- private:
   bool equal_at(std::size_t h) const {
     return nd_.fold ? equal_folded(p_ + h, nd_.bytes, nd_.size)
                     : equal_exact(p_ + h, nd_.bytes, nd_.size);

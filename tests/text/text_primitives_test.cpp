@@ -102,6 +102,13 @@ TEST(TextFind, LongRunsOfDoubleByteCharactersKeepAlignment) {
   EXPECT_EQ(text_find(t, "\xC8\xD5", 2), -1);   // re-aligned: now every 0xC8 pair is shifted
   EXPECT_EQ(text_find_last(t, "\xC8\xC8"), 5999);
   EXPECT_EQ(text_replace(t, "\xC8\xD5", "!"), t.substr(0, 6000) + "!x");
+
+  // A text where the needle's rarest bytes stand together everywhere, without a match.
+  Text pairs;
+  for (int i = 0; i < 3000; ++i) pairs += "ab";
+  EXPECT_EQ(text_find(pairs + "c", "ababc"), 5997);
+  EXPECT_EQ(text_find(pairs + "\xB0" + "ababc", "ababc"), -1);  // only on a second byte
+  EXPECT_EQ(text_find(pairs + "\xB0\xB0" + "ababc", "ababc"), 6003);
 }
 
 TEST(TextFindLast, LastOccurrenceWhollyBeforeStart) {
