@@ -126,7 +126,7 @@ BENCHMARK(BM_UrlDecodeFromUtf8)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareIcuUtf8ToCp936)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExtractSongs)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 // 16 MiB as well: the 1 MiB page fits in a core's L2 cache and the larger ones do not, so the
-// step from 4 to 16 MiB shows how the search itself grows.
+// step from 4 to 16 MiB shows the growth of the search itself, cache aside.
 BENCHMARK(BM_FindAbsentMarker)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchPagePipeline)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
