@@ -25,6 +25,7 @@
 #include "sample_site/media.h"
 #include "sample_site/site.h"
 #include "tests/support/loopback_server.h"
+#include "tests/ui/gui_test_support.h"
 #include "text/url_coding.h"
 #include "ui/application.h"
 
@@ -35,48 +36,15 @@ namespace fs = std::filesystem;
 using ::testing::Contains;
 using ::testing::Pair;
 
-struct Answered {
-  QString title;
-  QString text;
-};
+// The sample site answers at once; the margin is for a loaded machine or a sanitizer build.
+constexpr std::chrono::seconds kPatience{30};
 
-// Answers every message box as soon as it shows, as the user clicking OK would, and keeps
-// what each one said.
-class MessageAnswerer {
- public:
-  MessageAnswerer() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        if (box == nullptr || !box->isVisible()) continue;
-        answered_.push_back({box->windowTitle(), box->text()});
-        box->button(QMessageBox::Ok)->click();
-      }
-    });
-    timer_.start(10);
+// Whether some message box that was answered said `text`.
+bool said(const BoxAnswerer& boxes, const QString& text) {
+  for (const SeenBox& box : boxes.seen()) {
+    if (box.text == text) return true;
   }
-  const std::vector<Answered>& answered() const { return answered_; }
-  bool said(const QString& text) const {
-    for (const auto& a : answered_) {
-      if (a.text == text) return true;
-    }
-    return false;
-  }
-
- private:
-  QTimer timer_;
-  std::vector<Answered> answered_;
-};
-
-// Lets the window work until `done` holds or the time is up.
-bool wait_until(const std::function<bool()>& done,
-                std::chrono::seconds limit = std::chrono::seconds(30)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
+  return false;
 }
 
 QString edit_text(Program& program, Control c) {
@@ -116,7 +84,7 @@ class PagesEndToEnd : public ::testing::Test {
   LoopbackServer site_;
   fs::path root_;
   std::unique_ptr<Program> program_;
-  MessageAnswerer messages_;
+  BoxAnswerer messages_;
 };
 
 TEST_F(PagesEndToEnd, SearchPickAndDownloadASong) {
@@ -125,24 +93,26 @@ TEST_F(PagesEndToEnd, SearchPickAndDownloadASong) {
 
   // 编辑框_搜索 starts with "正义之道"; the sample site has two songs of that name.
   window.button("按钮_确定")->click();
-  ASSERT_TRUE(wait_until([&] {
-    return songs->topLevelItemCount() == 2 && !songs->topLevelItem(1)->text(2).isEmpty();
-  }));
+  ASSERT_TRUE(wait_until(
+      [&] { return songs->topLevelItemCount() == 2 && !songs->topLevelItem(1)->text(2).isEmpty(); },
+      kPatience));
   EXPECT_EQ(songs->topLevelItem(0)->text(0), "1001");
   EXPECT_EQ(songs->topLevelItem(0)->text(1), "正义之道");
   EXPECT_EQ(songs->topLevelItem(1)->text(1), "正义之道 (伴奏)");
-  EXPECT_TRUE(messages_.answered().empty());
+  EXPECT_TRUE(messages_.seen().empty());
 
   click_row(songs, 0, Qt::LeftButton);
   const QString link = QString::fromStdString(site_.base()) + "down/1001.mp3";
-  ASSERT_TRUE(wait_until([&] { return messages_.said("获取成功！已自动复制 Ctrl+C 粘贴即可"); }));
+  ASSERT_TRUE(wait_until([&] { return said(messages_, "获取成功！已自动复制 Ctrl+C 粘贴即可"); },
+                         kPatience));
   EXPECT_EQ(edit_text(*program_, Control::编辑框_地址), link);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), link);
 
   window.button("按钮_下载")->click();
   ASSERT_TRUE(wait_until(
-      [&] { return messages_.said("【正义之道】下载成功,文件在目录下[下载音乐]文件夹内"); }));
-  EXPECT_TRUE(messages_.said("开始下载，请等待提示完成！"));
+      [&] { return said(messages_, "【正义之道】下载成功,文件在目录下[下载音乐]文件夹内"); },
+      kPatience));
+  EXPECT_TRUE(said(messages_, "开始下载，请等待提示完成！"));
   const fs::path file = root_ / "下载音乐" / "【正义之道】-听风匣.mp3";
   std::ifstream in(file, std::ios::binary);
   std::ostringstream saved;
@@ -172,7 +142,7 @@ TEST_F(PagesEndToEnd, ListTheMusicOfAQqSpaceAndCopyAnAddress) {
 
   window.button("按钮_复制1")->click();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
-  EXPECT_TRUE(messages_.said("已复制！Ctrl+C 粘贴即可"));
+  EXPECT_TRUE(said(messages_, "已复制！Ctrl+C 粘贴即可"));
 }
 
 }  // namespace
