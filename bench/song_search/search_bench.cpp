@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/song_search/results_page.h"
 #include "pages/song_search/song_search.h"
 #include "tests/mock/fake_window.h"
 #include "text/url_coding.h"
@@ -15,19 +16,8 @@
 
 namespace {
 
-constexpr int kSongs = 2000;
-
-std::string results_page() {
-  std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><ul>\n";
-  for (int i = 0; i < kSongs; ++i) {
-    const std::string uid = std::to_string(100000 + i);
-    page += "<li><div class=\"text\"><a href=\"/play/" + uid + ".html\" title=\"正义之道 第" +
-            std::to_string(i) + "版\" target=\"_blank\">正义之道 第" + std::to_string(i) +
-            "版</a><span class=\"singer\">群星</span><span class=\"size\">3.52M</span>" +
-            "<span class=\"date\">2019年05月12日</span></div></li>\n";
-  }
-  return page + "</ul></body></html>\n";
-}
+using tfx::bench::kSongs;
+using tfx::bench::results_page;
 
 class Site {
  public:
