@@ -213,6 +213,9 @@ Body exchange(const Text& target_url, const ExchangeOptions& options, const Time
   // Redirects are followed here, one hop at a time, so that each hop gets the proxy its own
   // scheme calls for.
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+  // Each hop on a connection of its own: libcurl counts its retries of a kept connection that
+  // the server has closed over the whole life of the handle, and fails the sixth such hop.
+  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   // Never the environment's proxy or its exceptions: the caller's proxy or a direct line.
   curl_easy_setopt(h, CURLOPT_NOPROXY, "");
   if (options.cookies == nullptr) {
