@@ -44,7 +44,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt, WebEngine, libcurl and ICU come from the libraries the program is linked with.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Nothing links a font, yet without a CJK one every label of the window is empty boxes.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")
+# Nothing links a font, yet without a CJK one every label of the window is empty boxes; and the
+# menu hands the maker's addresses to the desktop through xdg-open.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, xdg-utils")
 
 include(CPack)

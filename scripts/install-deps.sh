@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libgl-dev
   fonts-noto-cjk xvfb xauth x11-utils
   clang libclang-rt-14-dev
-  desktop-file-utils dpkg-dev file
+  desktop-file-utils dpkg-dev file xdg-utils
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QThread>
 #include <QUrl>
 #include <future>
@@ -35,11 +36,15 @@ QMessageBox* make_box(const Text& text, const std::optional<Text>& title, QWidge
 
 }  // namespace
 
-QtWindowOps::QtWindowOps(MainWindow& window)
-    : window_(window), opener_([](const QString& address) {
-        // Failures are silent: no handler for the scheme simply opens nothing.
-        QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
-      }) {}
+QtWindowOps::QtWindowOps(MainWindow& window) : window_(window), opener_(&open_with_desktop) {}
+
+void QtWindowOps::open_with_desktop(const QString& address) {
+  // The desktop's opener gets the address exactly as built: a QUrl would lower-case the host
+  // part, and "tencent://Message/..." must reach the QQ client as written. Failures are
+  // silent: no handler for the scheme simply opens nothing.
+  if (QProcess::startDetached(QStringLiteral("xdg-open"), {address})) return;
+  QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+}
 
 template <class F>
 auto QtWindowOps::on_window_thread(F&& f) -> decltype(f()) {

@@ -25,6 +25,8 @@ class QtWindowOps : public WindowOps {
 
   // Call before any worker runs.
   void set_opener(Opener opener) { opener_ = std::move(opener); }
+  // The opener the program uses: the desktop's "open" action (xdg-open).
+  static void open_with_desktop(const QString& address);
 
   void list_clear(List list) override;
   int list_append_row(List list) override;

@@ -41,7 +41,7 @@ echo "package: $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Computed from the program's libraries, plus the font no library names.
-for dep in libqt6widgets6 libqt6webenginewidgets6 libcurl4 fonts-noto-cjk; do
+for dep in libqt6widgets6 libqt6webenginewidgets6 libcurl4 fonts-noto-cjk xdg-utils; do
   grep -Eq "(^|[ ,|])$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep"
 done
 

@@ -5,6 +5,10 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -212,6 +216,38 @@ TEST_F(WindowOpsTest, ListFilledByAWorkerIsPaintedAgainOnceTheRowsStop) {
   EXPECT_EQ(list->topLevelItemCount(), 200);
   ASSERT_TRUE(wait_until([&] { return list->updatesEnabled(); }));
   EXPECT_TRUE(list->viewport()->updatesEnabled());
+}
+
+TEST(DesktopOpenerTest, HandsTheAddressOverExactlyAsBuilt) {
+  // A stand-in xdg-open, first on PATH, records what the desktop would be asked to open.
+  char pattern[] = "/tmp/tfx-opener-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path dir = pattern;
+  const std::filesystem::path seen = dir / "seen";
+  {
+    std::ofstream script(dir / "xdg-open");
+    script << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << seen.string() << ".tmp\" && mv \""
+           << seen.string() << ".tmp\" \"" << seen.string() << "\"\n";
+  }
+  std::filesystem::permissions(dir / "xdg-open", std::filesystem::perms::owner_all);
+  const std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (dir.string() + ":" + old_path).c_str(), 1);
+
+  const QString addresses[] = {
+      QStringLiteral("tencent://Message/?Uin=10001&websiteName=a.example&Menu=yes"),
+      QStringLiteral("http://Maker.example/Path?A=1"),
+  };
+  for (const QString& address : addresses) {
+    SCOPED_TRACE(address.toStdString());
+    std::filesystem::remove(seen);
+    QtWindowOps::open_with_desktop(address);
+    ASSERT_TRUE(wait_until([&] { return std::filesystem::exists(seen); }));
+    std::ifstream in(seen);
+    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, address.toStdString());
+  }
+  setenv("PATH", old_path.c_str(), 1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
