@@ -53,7 +53,9 @@ Converter strict(const char* name) {
   return c;
 }
 
-// True when every character of `bytes` maps from `from` to Unicode and on into `to`.
+// True when every character of `bytes` maps from `from` to Unicode and on into `to` and back.
+// ICU drops default-ignorable characters (U+061C, U+200B, ...) that the target cannot hold
+// instead of reporting them, so only the way back tells that they were there.
 bool converts_strictly(const std::string& bytes, const char* from, const char* to) {
   Converter source = strict(from);
   Converter target = strict(to);
@@ -63,9 +65,14 @@ bool converts_strictly(const std::string& bytes, const char* from, const char* t
                                   bytes.data(), static_cast<int32_t>(bytes.size()), &status);
   if (U_FAILURE(status)) return false;
   std::string out(static_cast<std::size_t>(n) * 4 + 4, '\0');
-  ucnv_fromUChars(target.get(), out.data(), static_cast<int32_t>(out.size()), units.data(), n,
-                  &status);
-  return U_SUCCESS(status);
+  const int32_t m = ucnv_fromUChars(target.get(), out.data(), static_cast<int32_t>(out.size()),
+                                    units.data(), n, &status);
+  if (U_FAILURE(status)) return false;
+  std::u16string again(static_cast<std::size_t>(m) * 2 + 2, u'\0');
+  const int32_t k = ucnv_toUChars(target.get(), again.data(), static_cast<int32_t>(again.size()),
+                                  out.data(), m, &status);
+  return U_SUCCESS(status) && k == n &&
+         again.compare(0, static_cast<std::size_t>(k), units, 0, static_cast<std::size_t>(n)) == 0;
 }
 
 }  // namespace
