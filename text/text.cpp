@@ -216,7 +216,8 @@ Text text_replace(const Text& t, const Text& target, const Text& replacement,
   const detail::Needle nd(target, !match_case, n - skip);
   CharScanner scan(t, skip, nd);
   std::size_t pos = skip;  // a character start: the scan's position
-  while (!(left && *left <= 0)) {
+  // Only a count that reaches 0 ends the replacing; a negative one never does.
+  while (!(left && *left == 0)) {
     const std::size_t hit = scan.next(pos);
     if (hit == kNone) {
       // The scan walks on to the end. A one-byte target still fits at the last byte, so the
@@ -231,7 +232,7 @@ Text text_replace(const Text& t, const Text& target, const Text& replacement,
     out.append(replacement);
     pos = hit + tl;
     scan.resync(pos);
-    if (left) --*left;
+    if (left && *left > 0) --*left;
   }
   out.append(t, pos, n - pos);
   return out;

@@ -51,7 +51,7 @@ int text_to_int(const Text& t);
 Text text_trim(const Text& t);
 Text text_strip_spaces(const Text& t);
 
-// count absent: every occurrence. match_case false folds ASCII letters only.
+// count absent or negative: every occurrence; 0: none. match_case false folds ASCII letters only.
 Text text_replace(const Text& t, const Text& target, const Text& replacement = {},
                   std::optional<int> start = std::nullopt, std::optional<int> count = std::nullopt,
                   bool match_case = false);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -220,6 +221,11 @@ TEST(TextReplace, StartCountAndCase) {
       {"default replacement deletes", text_replace("a-b-c", "-"), "abc"},
       {"count limits", text_replace("aaaa", "a", "b", std::nullopt, 2), "bbaa"},
       {"count 0 changes nothing", text_replace("aaaa", "a", "b", std::nullopt, 0), "aaaa"},
+      // A negative count never counts down to 0, so nothing stops the replacing.
+      {"negative count replaces all", text_replace("aaaa", "a", "b", std::nullopt, -1), "bbbb"},
+      {"negative count after start", text_replace("aaaa", "a", "b", 2, -1), "abbb"},
+      {"lowest count replaces all",
+       text_replace("aa", "a", "b", std::nullopt, std::numeric_limits<int>::min()), "bb"},
       {"start skips bytes", text_replace("aaaa", "a", "b", 3), "aabb"},
       {"start 0 is the first byte", text_replace("aa", "a", "b", 0), "bb"},
       {"start past end", text_replace("aa", "a", "b", 3), "aa"},
@@ -403,7 +409,9 @@ TEST(TextScan, AgreesWithACharacterByCharacterWalk) {
     const Text needle = random_text(3);
     const int start = static_cast<int>(random(static_cast<unsigned>(t.size()) + 4)) - 1;
     const bool fold = random(2) == 0;
-    const int count = static_cast<int>(random(4)) - 1;  // -1: every occurrence
+    // Negative counts and no count at all both mean every occurrence.
+    const int count = static_cast<int>(random(5)) - 2;
+    const bool counted = random(3) != 0;
     ASSERT_EQ(text_find(t, needle, start, fold), walk::find(t, needle, start, fold))
         << ::testing::PrintToString(t) << " / " << ::testing::PrintToString(needle) << " @"
         << start;
@@ -412,8 +420,8 @@ TEST(TextScan, AgreesWithACharacterByCharacterWalk) {
         << start;
     ASSERT_EQ(text_trim(t), walk::trim(t)) << ::testing::PrintToString(t);
     ASSERT_EQ(
-        text_replace(t, needle, "#", start, count < 0 ? std::nullopt : std::optional<int>(count)),
-        walk::replace(t, needle, "#", start, count))
+        text_replace(t, needle, "#", start, counted ? std::optional<int>(count) : std::nullopt),
+        walk::replace(t, needle, "#", start, counted ? count : -1))
         << ::testing::PrintToString(t) << " / " << ::testing::PrintToString(needle) << " @"
         << start;
     ASSERT_EQ(text_split(t, needle), walk::split(t, needle))
