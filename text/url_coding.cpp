@@ -1,6 +1,7 @@
 #include "text/url_coding.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +9,15 @@
 namespace tfx {
 
 namespace {
+
+// Writes the substitute for every character that cannot be converted, whatever kind it is.
+void question_mark_for_every_gap(const void*, UConverterFromUnicodeArgs* args, const UChar*,
+                                 int32_t, UChar32, UConverterCallbackReason reason,
+                                 UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close, clone: nothing to write
+  *err = U_ZERO_ERROR;
+  ucnv_cbFromUWriteSub(args, 0, err);
+}
 
 // One pair of converters per thread: ICU converters carry conversion state and must not be
 // shared, and opening them per call would cost more than converting a short text.
@@ -18,12 +28,13 @@ class Converters {
     gbk_ = ucnv_open("windows-936", &err);
     if (U_FAILURE(err)) gbk_ = nullptr;
     if (gbk_ != nullptr) {
-      // Windows writes a question mark for a character the code page cannot hold; set it
-      // rather than rely on ICU's default substitute. Windows also applies its best-fit table
-      // (À as à, a soft hyphen as '-'); ICU keeps those as fallback mappings.
+      // A character the code page cannot hold becomes a question mark: no near match (ICU's
+      // fallback mappings stay off), and no silent dropping either, which ICU's own
+      // substitute callback does to invisible characters such as U+200B.
       err = U_ZERO_ERROR;
       ucnv_setSubstChars(gbk_, "?", 1, &err);
-      ucnv_setFallback(gbk_, true);
+      err = U_ZERO_ERROR;
+      ucnv_setFromUCallBack(gbk_, question_mark_for_every_gap, nullptr, nullptr, nullptr, &err);
     }
     err = U_ZERO_ERROR;
     utf8_ = ucnv_open("UTF-8", &err);

@@ -1,9 +1,9 @@
 // Percent-coding for URLs and conversion between code page 936, UTF-8 and UTF-16.
 //
 // Code page 936 is ICU's "windows-936", the table Windows itself uses. Nothing is ever rejected:
-// a character code page 936 cannot hold becomes its Windows best fit where there is one (an
-// accented capital as the accented small letter the code page has) and "?" otherwise, and bytes
-// that are not valid UTF-8 become "?" without stopping the conversion.
+// as on Windows, a character code page 936 cannot hold becomes "?" (invisible ones such as a
+// soft hyphen or U+200B included; no near match stands in for it), and bytes that are not valid
+// UTF-8 become "?" without stopping the conversion.
 #pragma once
 
 #include <string>

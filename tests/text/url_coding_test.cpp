@@ -79,12 +79,20 @@ TEST(CodePages, WindowsTableAndSubstitutes) {
                    "b"),
        "a?b"},
       {"Hangul not in the code page", utf8_to_gbk("\xEA\xB0\x80"), "?"},
-      // Windows' best fit, kept by ICU as fallback mappings: no question mark for these.
-      {"best fit for a capital with accent", utf8_to_gbk("\xC3\x80"), "\xA8\xA4"},
-      {"best fit for a soft hyphen",
+      // No near match stands in for a character the code page lacks.
+      {"capital with accent", utf8_to_gbk("\xC3\x80"), "?"},
+      {"soft hyphen",
        utf8_to_gbk("a\xC2\xAD"
                    "b"),
-       "a-b"},
+       "a?b"},
+      // Invisible characters are no exception: they too leave a mark.
+      {"zero width space",
+       utf8_to_gbk("a\xE2\x80\x8B"
+                   "b"),
+       "a?b"},
+      {"Arabic letter mark", utf8_to_gbk("\xD8\x9C"), "?"},
+      {"zero width space from UTF-16", from_utf16(u"a\u200Bb", kCodePageGbk), "a?b"},
+      {"zero width space percent-coded", url_decode("a%E2%80%8Bb", true), "a?b"},
       {"invalid byte does not stop", utf8_to_gbk(Text("a\xFF") + "b\xE6\xAD\xA3"), "a?b" + kZheng},
       {"truncated sequence in the middle",
        utf8_to_gbk("x\xE6\xAD"
