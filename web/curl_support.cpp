@@ -101,7 +101,8 @@ std::optional<std::string> request_address(const Text& target_url) {
   address += ':';
   address += std::to_string(port);
   for (unsigned char c : url_path(target_url)) {
-    if (c <= 0x20 || c >= 0x7F) {
+    // '#' too: libcurl would cut the fragment off, yet it belongs to the object name sent.
+    if (c <= 0x20 || c >= 0x7F || c == '#') {
       char coded[4];
       std::snprintf(coded, sizeof coded, "%%%02X", static_cast<unsigned>(c));
       address += coded;

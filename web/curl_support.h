@@ -106,8 +106,8 @@ class SilenceWatch {
 
 // The request address handed to libcurl for `target_url`: host and port from url_host and
 // url_port, the object name from url_path with every byte that may not stand in a request line
-// (space, control bytes, bytes of 0x80 and above) percent-coded. Nothing when the host or port
-// cannot name a server.
+// (space, control bytes, bytes of 0x80 and above) percent-coded, and '#' as well so that the
+// fragment reaches the server with the rest. Nothing when the host or port cannot name a server.
 std::optional<std::string> request_address(const Text& target_url);
 
 // True when `url` begins with "https" in any letter case.

@@ -137,6 +137,8 @@ TEST(FetchText, SendsTheFixedRequestAndNothingElse) {
       // A line break in the address must not split the request.
       {"/a\r\nX-Evil: 1", "GET /a%0D%0AX-Evil:%201 HTTP/1.1"},
       {"/\xB8\xE8", "GET /%B8%E8 HTTP/1.1"},
+      // The fragment is part of the object name: a QQ box holding "12#3" asks for all of it.
+      {"/page?qq=12#3", "GET /page?qq=12%233 HTTP/1.1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

@@ -50,6 +50,7 @@ TEST(RequestAddress, CodesWhatMayNotStandInARequestLine) {
       {"http://h.example/a\r\nX-Evil: 1", "http://h.example:80/a%0D%0AX-Evil:%201"},
       {"http://h.example/\xB8\xE8\x7F\t", "http://h.example:80/%B8%E8%7F%09"},
       {"HTTPS://H.example/P", "https://h.example:443/P"},
+      {"http://h.example/x?qq=12#3", "http://h.example:80/x?qq=12%233"},  // the fragment too
       {"http://h.example:/x", "http://h.example:80/x"},  // no digits: the default port
       {"http://h.example:70000/", std::nullopt},
       {"http://host.example?q=1", std::nullopt},  // not a host name
