@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "text/extract.h"
 #include "web/cookies.h"
@@ -23,10 +25,6 @@ constexpr std::size_t kMaxHeadBytes = std::size_t{1} << 20;
 const Text& default_agent() {
   static const Text agent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
   return agent;
-}
-
-bool contains_ignoring_case(const Text& t, const Text& needle) {
-  return text_find(t, needle, std::nullopt, true) != -1;
 }
 
 // What one response leaves behind: its head and its body. The body is held as Bytes for
@@ -111,6 +109,8 @@ HeaderList request_headers(const Text& block, bool drop_credentials) {
   auto add = [&list](const std::string& line) {
     if (!list.append(line)) throw std::bad_alloc();
   };
+  // Names of the lines sent, lower-cased and as they open the line: how libcurl matches its own.
+  std::vector<std::string> sent;
   const TextArray lines = text_split(block, "\r\n");
   for (int i = 1; i <= text_array_count(lines); ++i) {
     const std::string line = detail::without_line_breaks(text_array_at(lines, i));
@@ -122,10 +122,13 @@ HeaderList request_headers(const Text& block, bool drop_credentials) {
     }
     const bool blank = line.find_first_not_of(" \t", colon + 1) == std::string::npos;
     add(blank ? line.substr(0, colon) + ";" : line);
+    sent.push_back(text_lower(line.substr(0, colon)));
   }
-  // libcurl's own additions that the request must not carry.
-  if (!contains_ignoring_case(block, "Expect:")) add("Expect:");
-  if (!contains_ignoring_case(block, "Proxy-Connection:")) add("Proxy-Connection:");
+  // Lines libcurl would add of its own accord; the request carries only the caller's. A name
+  // that merely appears inside another line's value does not count as sent.
+  for (const std::string own : {"Accept", "Content-Type", "Expect", "Proxy-Connection"}) {
+    if (std::find(sent.begin(), sent.end(), text_lower(own)) == sent.end()) add(own + ":");
+  }
   return list;
 }
 

@@ -252,6 +252,13 @@ TEST(HttpExchange, CompletesTheCallersHeaderLines) {
       {"X-Blank:", "User-Agent: " + kDefaultAgent + "\r\nX-Blank:\r\n" + kDefaultLines,
        "X-Blank:\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
        "Content-Type: application/x-www-form-urlencoded"},
+      // A header name inside another line's value is no header: libcurl adds no Accept line.
+      {"X-Note: Accept: none",
+       "User-Agent: " + kDefaultAgent +
+           "\r\nX-Note: Accept: none\r\nAccept-Language: zh-cn\r\n"
+           "Content-Type: application/x-www-form-urlencoded\r\n",
+       "X-Note: Accept: none\r\nAccept-Language: zh-cn\r\n"
+       "Content-Type: application/x-www-form-urlencoded"},
       // A lone line feed inside a line never starts a header of its own.
       {"X-A: 1\nX-B: 2", "User-Agent: " + kDefaultAgent + "\r\nX-A: 1 X-B: 2\r\n" + kDefaultLines,
        "X-A: 1\nX-B: 2\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
@@ -308,6 +315,40 @@ TEST(HttpExchange, SendsABodyForEveryNonZeroVerbCode) {
       EXPECT_THAT(request, Not(HasSubstr("Content-Length")));
       EXPECT_TRUE(body_bytes.empty());
     }
+  }
+}
+
+// Whatever the caller's lines say, the request carries exactly those lines; of libcurl's own
+// only Host, User-Agent and the body's Content-Length.
+TEST(HttpExchange, SendsTheHeaderBlockAndNoLinesOfLibcurlsOwn) {
+  struct Case {
+    Text extra;
+    int verb_code;
+    std::size_t body_size;
+  };
+  const Case cases[] = {
+      {"X-Note: Content-Type: none", 1, 3},
+      {"X-Note: Content-Type: none", 2, 3},
+      // Large enough that libcurl would otherwise ask "Expect: 100-continue".
+      {"X-Note: Expect: no", 1, std::size_t{2} << 20},
+      {"X-Note: Accept: none\r\nX-Other: Proxy-Connection: x", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.extra + " " + std::to_string(c.verb_code));
+    RawServer server(replying(answer("ok")));
+    Text extra = c.extra;
+    ExchangeOptions options;
+    options.extra_headers = &extra;
+    options.verb_code = c.verb_code;
+    options.body_text = Text(c.body_size, 'p');
+    EXPECT_EQ(text_of(http_exchange(server.url("/"), options)), "ok");
+    const std::string request = server.request();
+    const std::size_t end = request.find("\r\n\r\n");
+    ASSERT_NE(end, std::string::npos);
+    std::string wanted = "Host: " + server.authority() + "\r\nUser-Agent: " + kDefaultAgent +
+                         "\r\n" + extra + "\r\n";
+    if (c.verb_code != 0) wanted += "Content-Length: " + std::to_string(c.body_size) + "\r\n";
+    EXPECT_EQ(request.substr(request.find("\r\n") + 2, end + 2 - request.find("\r\n") - 2), wanted);
   }
 }
 
