@@ -132,9 +132,13 @@ HeaderList request_headers(const Text& block, bool drop_credentials) {
   return list;
 }
 
-// "host:port" of an address libcurl handed back, for telling whether a redirect leaves it.
+// "scheme://host:port" of an address, for telling whether a redirect leaves the first host.
+// The port is always spelled out: a Location naming the same host usually leaves it implicit.
 std::string origin_of(const std::string& address) {
-  return url_host(address, true) + (detail::is_secure_url(address) ? "s" : "");
+  const bool secure = detail::is_secure_url(address);
+  int port = url_port(address);
+  if (port == 0) port = secure ? 443 : 80;  // a colon without digits, as request_address reads it
+  return (secure ? "https://" : "http://") + url_host(address) + ":" + std::to_string(port);
 }
 
 bool is_web_address(const std::string& address) {

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "tests/support/loopback_server.h"
 #include "tests/web/raw_server.h"
@@ -217,6 +218,51 @@ TEST(HttpExchange, GivenCookiesStayWithTheHostTheyWereGivenFor) {
     ExchangeOptions options;
     options.cookies = &cookies;
     EXPECT_EQ(text_of(http_exchange(Site::url(path), options)), seen);
+  }
+}
+
+// Through a proxy any host name can be asked for, so a redirect can name the first host with
+// its port left implicit, as a real site's Location usually does.
+TEST(HttpExchange, CredentialsFollowARedirectOnlyToTheSameHost) {
+  struct Case {
+    Text target;
+    std::string location;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"http://tfx.invalid/a", "http://tfx.invalid/b", true},
+      {"http://tfx.invalid:80/a", "http://TFX.invalid/b", true},
+      {"http://tfx.invalid/a", "/b", true},
+      {"http://tfx.invalid:8080/a", "http://tfx.invalid:8080/b", true},
+      {"http://tfx.invalid/a", "http://tfx.invalid:8080/b", false},
+      {"http://tfx.invalid/a", "http://other.invalid/b", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target + " -> " + c.location);
+    RawServer proxy([&c](RawConnection& connection) {
+      if (connection.request().find("/a HTTP/") != std::string::npos) {
+        connection.send(answer("moved", "302 Found", "Location: " + c.location + "\r\n"));
+      } else {
+        connection.send(answer("there"));
+      }
+    });
+    Text cookies = "k=1";
+    Text extra = "Authorization: Basic eDp5";
+    ExchangeOptions options;
+    options.proxy_server = proxy.authority();
+    options.cookies = &cookies;
+    options.extra_headers = &extra;
+    EXPECT_EQ(text_of(http_exchange(c.target, options)), "there");
+    const std::vector<std::string> requests = proxy.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const char* line : {"\r\nCookie: k=1\r\n", "\r\nAuthorization: Basic eDp5\r\n"}) {
+      EXPECT_THAT(requests[0], HasSubstr(line));
+      if (c.kept) {
+        EXPECT_THAT(requests[1], HasSubstr(line));
+      } else {
+        EXPECT_THAT(requests[1], Not(HasSubstr(line)));
+      }
+    }
   }
 }
 
