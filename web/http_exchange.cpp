@@ -225,6 +225,12 @@ Body exchange(const Text& target_url, const ExchangeOptions& options, const Time
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   // Never the environment's proxy or its exceptions: the caller's proxy or a direct line.
   curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+  // The tunnel request to a proxy has lines of its own, apart from the caller's; libcurl's
+  // "Proxy-Connection: Keep-Alive" is not one the request should carry.
+  HeaderList proxy_headers;
+  if (!proxy_headers.append("Proxy-Connection:")) return {};
+  curl_easy_setopt(h, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+  curl_easy_setopt(h, CURLOPT_PROXYHEADER, proxy_headers.get());
   if (options.cookies == nullptr) {
     curl_easy_setopt(h, CURLOPT_SHARE, detail::shared_cookie_store());
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");

@@ -501,6 +501,8 @@ TEST(HttpExchange, OpensASecureTunnelWithTheAgentItWorkedOut) {
   EXPECT_THAT(request, StartsWith("CONNECT tfx.invalid:443 HTTP/1.1\r\n"));
   // The fallback agent spans the block; its line break must not reach the wire as one.
   EXPECT_THAT(request, HasSubstr("\r\nUser-Agent: a  User-Agent: X\r\n"));
+  // The tunnel request says what it must and no more.
+  EXPECT_THAT(request, Not(HasSubstr("Proxy-Connection")));
 }
 
 TEST(HttpExchange, EndsWhenTheServerFallsSilent) {
