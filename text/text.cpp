@@ -109,7 +109,11 @@ int text_find_last(const Text& t, const Text& needle, std::optional<int> start, 
   return last == kNone ? -1 : static_cast<int>(last + 1);
 }
 
-Text text_upper(const Text& t) {
+namespace {
+
+// Changes the case of the one-byte letters first..last by `delta`; a double-byte character,
+// its second byte included, is left as it is.
+Text shift_ascii_case(const Text& t, char first, char last, int delta) {
   Text out = t;
   const std::size_t n = out.size();
   for (std::size_t i = 0; i < n;) {
@@ -117,26 +121,21 @@ Text text_upper(const Text& t) {
     if (b >= 0x80) {
       i += 2;
     } else {
-      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 0x20);
+      if (b >= first && b <= last) out[i] = static_cast<char>(b + delta);
       ++i;
     }
   }
   return out;
 }
 
+}  // namespace
+
+Text text_upper(const Text& t) {
+  return shift_ascii_case(t, 'a', 'z', -0x20);
+}
+
 Text text_lower(const Text& t) {
-  Text out = t;
-  const std::size_t n = out.size();
-  for (std::size_t i = 0; i < n;) {
-    const auto b = static_cast<unsigned char>(out[i]);
-    if (b >= 0x80) {
-      i += 2;
-    } else {
-      if (b >= 'A' && b <= 'Z') out[i] = static_cast<char>(b + 0x20);
-      ++i;
-    }
-  }
-  return out;
+  return shift_ascii_case(t, 'A', 'Z', 0x20);
 }
 
 int text_to_int(const Text& t) {
